@@ -1,0 +1,147 @@
+// The graphics context: the one open screen, its modes, its display driver.
+#pragma once
+#include <cstdint>
+
+struct mutex;
+
+// Built-in palette: count entries of red, green, blue bytes.
+struct palette_desc {
+    uint32_t count;
+    const uint8_t* colors;
+};
+
+// Built-in font: 256 glyphs of height bytes, bit 0 of a row byte the leftmost pixel.
+struct font_desc {
+    uint32_t width;
+    uint32_t height;
+    const uint8_t* glyphs;
+};
+
+struct mode_info {
+    uint16_t width;
+    uint16_t height;
+    uint8_t depth;         // 1, 2, 4, 8, 15, 16, 24 or 32 as requested
+    uint8_t scanline_size; // display lines per framebuffer line
+    const palette_desc* mode_palette;
+    const font_desc* font;
+    uint8_t text_cols;
+    uint8_t text_rows;
+    float aspect; // 0: computed by the mode set
+};
+
+// Event record: 20 bytes, a type 1 to 14 and four fields whose meaning depends on the type.
+struct event_record {
+    int32_t type;
+    int32_t field[4];
+};
+static_assert(sizeof(event_record) == 20);
+
+enum event_type : int32_t {
+    event_key_pressed = 1,
+    event_key_released = 2,
+    event_key_repeated = 3,
+    event_mouse_moved = 4,
+    event_button_pressed = 5,
+    event_button_released = 6,
+    event_button_double_clicked = 7,
+    event_wheel = 8,
+    event_mouse_entered = 9,
+    event_mouse_left = 10,
+    event_focus_gained = 11,
+    event_focus_lost = 12,
+    event_close = 13,
+    event_horizontal_wheel = 14,
+};
+
+struct char_cell {
+    uint16_t code;
+    uint32_t foreground;
+    uint32_t background;
+};
+
+// A display driver: a name and thirteen operations in slot order. Absent operations are null
+// and every caller checks them. Operations return 0 on success, -1 (or nonzero) on failure.
+struct display_driver {
+    const char* name; // compared without regard to case
+    int32_t (*init)(const char* title, int32_t width, int32_t height, int32_t depth,
+                    int32_t refresh_rate, uint32_t flags);
+    void (*exit)();
+    void (*lock)();
+    void (*unlock)();
+    void (*set_palette)(int32_t index, int32_t red, int32_t green, int32_t blue);
+    void (*wait_vsync)();
+    int32_t (*get_mouse)(int32_t* x, int32_t* y, int32_t* wheel, int32_t* buttons,
+                         int32_t* clip);
+    void (*set_mouse)(int32_t x, int32_t y, int32_t cursor, int32_t clip);
+    void (*set_window_title)(const char* title);
+    int32_t (*set_window_pos)(int32_t x, int32_t y);
+    int32_t* (*fetch_modes)(int32_t depth, int32_t* count);
+    void (*flip)();
+    void (*poll_events)();
+};
+
+// Mode flags: the flags argument of the mode entries, passed unchanged to a driver's init.
+constexpr uint32_t fullscreen = 0x01;
+constexpr uint32_t opengl = 0x02;
+constexpr uint32_t no_switch = 0x04;
+constexpr uint32_t no_frame = 0x08;
+constexpr uint32_t shaped_window = 0x10;
+constexpr uint32_t always_on_top = 0x20;
+constexpr uint32_t alpha_primitives = 0x40;
+constexpr uint32_t high_priority = 0x80;
+constexpr uint32_t null_driver_request = 0xFFFFFFFFu; // -1: the null driver, nothing else
+constexpr uint32_t close_request = 0x80000000u;       // close without touching the console
+
+// Bits of gfx_context::flags.
+constexpr uint32_t context_locked = 0x1;
+constexpr uint32_t context_wrap_pending = 0x4;
+constexpr uint32_t context_alpha = 0x8;
+constexpr uint32_t context_high_priority = 0x20;
+constexpr uint32_t context_mmx = 0x1000000;
+constexpr uint32_t context_opengl = 0x20000000;
+
+constexpr int32_t event_queue_size = 128;
+constexpr int32_t key_state_size = 128;
+
+struct gfx_context {
+    int32_t id;   // sequence number of this mode set, from 1
+    int32_t mode; // 1 to 21, or -1 for a mode set by resolution
+    uint8_t** pages;
+    int32_t num_pages;
+    int32_t visible_page;
+    uint8_t* visible_buffer;
+    int32_t width;
+    int32_t height;
+    int32_t depth; // normalised: 1, 2, 4, 8, 16 or 32
+    int32_t bpp;   // bytes per pixel
+    int32_t pitch; // bytes per framebuffer line
+    uint32_t palette_colors[256]; // 0x00BBGGRR
+    uint32_t device_palette[256]; // 0x00BBGGRR, what each pixel value shows
+    uint8_t color_map[16];
+    uint8_t* dirty; // height * scanline_size flags, 1: the line must be shown again
+    const display_driver* driver;
+    uint32_t color_mask;
+    const palette_desc* default_palette;
+    int32_t scanline_size;
+    int32_t cursor_x;
+    int32_t cursor_y;
+    const font_desc* font;
+    int32_t text_cols;
+    int32_t text_rows;
+    float aspect;
+    uint8_t key_state[key_state_size]; // by scan code, nonzero while down
+    int32_t refresh_rate;
+    char_cell** char_cells; // one text grid per page
+    event_record events[event_queue_size];
+    int32_t event_head;
+    int32_t event_tail;
+    mutex* event_lock;
+    uint32_t flags;
+    int32_t lock_count;
+};
+
+// The open screen, or null.
+extern gfx_context* gfx_screen;
+
+// 512 entries filled by select_blitter; allocated with each context.
+extern uint32_t* expand16_table;

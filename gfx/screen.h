@@ -1,0 +1,40 @@
+// Screen modes: opening, changing and closing the graphics screen; the driver list; the screen
+// lock, dirty lines and pages.
+#pragma once
+#include <cstdint>
+
+struct display_driver;
+struct mode_info;
+struct text;
+
+constexpr int32_t mode_count = 21;
+extern const mode_info mode_table[mode_count + 1]; // indexed by mode number 1 to 21
+
+// The drivers tried by a mode set, in order, ending with null; and the null driver.
+extern const display_driver* const* driver_list;
+extern const display_driver null_driver;
+extern const display_driver* const default_driver_list[];
+extern const display_driver directdraw_driver;
+extern const display_driver gdi_driver;
+extern const display_driver opengl_driver;
+
+int32_t screen_res(int32_t width, int32_t height, int32_t depth, int32_t pages, uint32_t flags,
+                   int32_t refresh_rate);
+int32_t screen_mode(int32_t mode, int32_t depth, int32_t pages, uint32_t flags,
+                    int32_t refresh_rate);
+int32_t screen_mode_pages(int32_t mode, int32_t work_page, int32_t visible_page);
+int32_t set_window_title(text* title);
+void close_screen();
+int32_t set_screen_mode(const mode_info* info, int32_t mode, int32_t depth, int32_t pages,
+                        int32_t refresh_rate, uint32_t flags);
+// The 128-byte window title buffer (empty until set).
+const char* window_title();
+
+// Counted screen lock over the driver's lock and unlock.
+void screen_lock();
+// Marks lines first..last dirty (last < 0: the last line) when drawing goes to the visible
+// page, then releases one level of the lock. (1, 0) marks nothing.
+void screen_unlock(int32_t first, int32_t last);
+int32_t page_set(int32_t work, int32_t visible);
+int32_t page_copy(int32_t source, int32_t destination);
+uint8_t* screen_ptr();

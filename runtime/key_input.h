@@ -1,0 +1,14 @@
+// Keys as text, and text comparison.
+#pragma once
+#include <cstdint>
+
+struct text;
+
+// The next waiting key as a new temporary text: empty when none waits, one character for a
+// code 1-255, character 255 followed by the code's bits 8-15 for an extended key. Never waits.
+// Prefers the graphics screen's reader whenever one is installed.
+text* key_read_text();
+
+// 0 when equal, -1 when a sorts before b, 1 after. Releases either side that is a temporary.
+int32_t text_compare(text* a, text* b);
+int32_t text_compare(text* a, const char* b);

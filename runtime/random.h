@@ -1,0 +1,24 @@
+// Random numbers (four generators) and the high-resolution timer.
+#pragma once
+#include <cstdint>
+
+// Algorithm numbers of random_seed.
+constexpr int32_t random_by_dialect = 0;
+constexpr int32_t random_library = 1; // the platform run-time library's rand
+constexpr int32_t random_lcg32 = 2;
+constexpr int32_t random_twister = 3;
+constexpr int32_t random_lcg24 = 4;
+
+// Next value in [0, 1) from the current generator; x = 0 repeats the last value (the LCGs
+// return their current state), a negative x reseeds the 24-bit LCG.
+double random_next(float x);
+// Selects and seeds a generator. seed = -1.0 seeds from timer_seconds().
+void random_seed(double seed, int32_t algorithm);
+// Seconds since an origin fixed by the platform.
+double timer_seconds();
+
+// For tests: puts the generator state and the timer back to their program-start values.
+void random_reset();
+// For tests: the timer mode (0 not probed, 1 tick count, 2 performance counter); a nonzero
+// argument forces that mode.
+int32_t timer_mode(int32_t force);

@@ -1,0 +1,152 @@
+#include "runtime/random.h"
+#include "runtime/runtime.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <random>
+#include <sstream>
+
+namespace {
+
+// An independent oracle: the standard library's MT19937 loaded with the words that the
+// run-time's linear-congruential seeding produces, positioned at the end of the state.
+std::mt19937 oracle_seeded_with(uint32_t first_word) {
+    std::stringstream state;
+    uint32_t word = first_word;
+    for (int k = 0; k < 624; ++k) {
+        state << word << ' ';
+        word = word * 1664525u + 1013904223u;
+    }
+    state << 624;
+    std::mt19937 oracle;
+    state >> oracle;
+    return oracle;
+}
+
+class Random : public testing::Test {
+  protected:
+    void SetUp() override {
+        runtime_init(0, nullptr, 0);
+        random_reset();
+    }
+};
+
+TEST_F(Random, TwisterMatchesTheStandardRecurrenceOverSeveralRegenerations) {
+    random_seed(812.7, 0);
+    std::mt19937 oracle = oracle_seeded_with(812);
+    for (int i = 0; i < 3000; ++i) {
+        double expected = oracle() * 0x1p-32;
+        ASSERT_EQ(random_next(1.0f), expected) << "draw " << i;
+    }
+}
+
+TEST_F(Random, SeedsDifferingOnlyInTheirFractionGiveTheSameSequence) {
+    random_seed(812.7, 0);
+    double a = random_next(1.0f), b = random_next(1.0f);
+    random_seed(812.0, 3);
+    EXPECT_EQ(random_next(1.0f), a);
+    EXPECT_EQ(random_next(1.0f), b);
+}
+
+TEST_F(Random, UnseededDialect0DrawsFromATwisterSeededWith0) {
+    std::mt19937 oracle = oracle_seeded_with(0);
+    EXPECT_EQ(random_next(1.0f), oracle() * 0x1p-32);
+    EXPECT_EQ(random_next(-5.0f), oracle() * 0x1p-32); // negative: an ordinary draw
+}
+
+TEST_F(Random, ZeroRepeatsTheLastValueForTheTwister) {
+    random_seed(3.0, 0);
+    double v = random_next(1.0f);
+    EXPECT_EQ(random_next(0.0f), v);
+    EXPECT_EQ(random_next(0.0f), v);
+}
+
+TEST_F(Random, OutOfRangeSeedTruncatesToTheMostNegativeValue) {
+    random_seed(1e30, 3);
+    std::mt19937 oracle = oracle_seeded_with(0); // low word of INT64_MIN
+    EXPECT_EQ(random_next(1.0f), oracle() * 0x1p-32);
+}
+
+TEST_F(Random, ValuesAreInTheHalfOpenUnitInterval) {
+    random_seed(1.0, 0);
+    for (int i = 0; i < 10000; ++i) {
+        double v = random_next(1.0f);
+        ASSERT_GE(v, 0.0);
+        ASSERT_LT(v, 1.0);
+    }
+}
+
+TEST_F(Random, FastLcgAdvancesUnlessTheArgumentIsZero) {
+    random_seed(5.0, random_lcg32);
+    EXPECT_EQ(random_next(1.0f), 1022226848 * 0x1p-32);
+    EXPECT_EQ(random_next(0.0f), 1022226848 * 0x1p-32);
+}
+
+TEST_F(Random, Lcg24ReseedsFromANegativeArgument) {
+    random_seed(0.0, random_lcg24);
+    // -1.0f is 0xBF800000: state (0x800000 + 0xBF), then one step.
+    EXPECT_EQ(random_next(-1.0f), 0x395886 * 0x1p-24);
+    EXPECT_EQ(random_next(0.0f), 0x395886 * 0x1p-24); // no advance
+    EXPECT_EQ(random_next(1.0f), 0x092D31 * 0x1p-24);
+}
+
+TEST_F(Random, Lcg24SeedTakesTheHighWordAndKeepsTheLowByte) {
+    random_seed(1.0, random_lcg24); // high word 0x3FF00000 -> 0x3FF0 << 8, low byte of 0x50000
+    EXPECT_EQ(random_next(0.0f), 0x3FF000 * 0x1p-24);
+}
+
+TEST_F(Random, LibraryGeneratorFollowsSrandAndDiscardsTheFirstValue) {
+    random_seed(5.0, random_library);
+    std::srand(5);
+    std::rand();
+    std::rand(); // what the generator took, via the same library
+    std::srand(5);
+    std::rand();
+    int expected = std::rand() & 0x7FFF;
+    random_seed(5.0, random_library);
+    EXPECT_EQ(random_next(1.0f), expected * 0x1p-15);
+}
+
+TEST_F(Random, DialectChoosesTheDefaultAlgorithm) {
+    runtime_init(0, nullptr, 3);
+    random_reset();
+    random_next(1.0f); // first use under dialect 3: the 24-bit generator from 327680
+    double state = random_next(0.0f) * 0x1p24;
+    EXPECT_EQ(state, std::floor(state));
+    random_seed(1.0, 0); // algorithm 0 under dialect 3 is the 24-bit generator
+    uint32_t low_byte = static_cast<uint32_t>(state) & 0xFF;
+    EXPECT_EQ(random_next(0.0f), (0x3FF000 | low_byte) * 0x1p-24);
+    runtime_init(0, nullptr, 0);
+}
+
+TEST(Timer, CountsSecondsFromTheHighResolutionCounter) {
+    timer_mode(2);
+    double a = timer_seconds();
+    double b = timer_seconds();
+    EXPECT_GT(a, 0.0);
+    EXPECT_GE(b, a);
+    EXPECT_EQ(timer_mode(0), 2);
+}
+
+TEST(Timer, TickCountModeHasMillisecondResolution) {
+    timer_mode(1);
+    double t = timer_seconds();
+    EXPECT_EQ(std::round(t * 1000.0) / 1000.0, t);
+    timer_mode(2);
+}
+
+TEST(Timer, SeedMinusOneUsesTheTimer) {
+    random_reset();
+    timer_mode(1); // whole milliseconds: two reads within a second share their seconds
+    double now = timer_seconds();
+    random_seed(-1.0, 3);
+    double v = random_next(1.0f);
+    std::mt19937 oracle = oracle_seeded_with(static_cast<uint32_t>(static_cast<int64_t>(now)));
+    std::mt19937 next = oracle_seeded_with(static_cast<uint32_t>(static_cast<int64_t>(now) + 1));
+    double a = oracle() * 0x1p-32, b = next() * 0x1p-32;
+    EXPECT_TRUE(v == a || v == b);
+    timer_mode(2);
+}
+
+} // namespace

@@ -1,0 +1,127 @@
+#include "runtime/mutex.h"
+#include "runtime/runtime.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+namespace {
+
+void stop_fully() {
+    while (runtime_start_count() > 0) runtime_stop();
+}
+
+void set_control_word(uint16_t word) { asm volatile("fldcw %0" : : "m"(word)); }
+
+TEST(RuntimeStart, SetsExtendedPrecisionAndRoundToNearest) {
+    stop_fully();
+    set_control_word(0x0E7F); // 53-bit precision, rounding toward zero
+    runtime_start();
+    EXPECT_EQ(fpu_control_word() & 0x0F00, 0x0300);
+    volatile long double one = 1.0L;
+    volatile long double third = one / 3;
+    // With a 64-bit mantissa the quotient has bits below the double's 53.
+    EXPECT_NE(third, static_cast<long double>(static_cast<double>(third)));
+    EXPECT_EQ(third * 3, 1.0L);
+}
+
+TEST(RuntimeStart, SecondStartOnlyCountsAndStopWorksAtZero) {
+    stop_fully();
+    runtime_start();
+    error_set(7);
+    runtime_start();
+    EXPECT_EQ(runtime_start_count(), 2);
+    EXPECT_EQ(error_number(), 7); // the second start cleared nothing
+    runtime_stop();
+    EXPECT_EQ(runtime_start_count(), 1);
+    runtime_stop();
+    EXPECT_EQ(runtime_start_count(), 0);
+    runtime_stop(); // an unmatched stop does nothing
+    EXPECT_EQ(runtime_start_count(), 0);
+    runtime_start();
+}
+
+int closes;
+void count_close(void*) { ++closes; }
+const file_operations counted{count_close};
+
+TEST(RuntimeStop, ClosesOpenFilesOfTheFirst254RecordsWhenTheCountReachesZero) {
+    stop_fully();
+    runtime_start();
+    closes = 0;
+    file_table_entry(0)->operations = &counted;
+    file_table_entry(253)->operations = &counted;
+    file_table_entry(254)->operations = &counted; // the last record is not closed
+    file_table_opened();
+    runtime_start();
+    runtime_stop();
+    EXPECT_EQ(closes, 0);
+    runtime_stop();
+    EXPECT_EQ(closes, 2);
+    EXPECT_EQ(file_table_entry(0)->operations, nullptr);
+    EXPECT_EQ(file_table_entry(255), nullptr);
+    runtime_start();
+}
+
+TEST(RuntimeInit, StoresArgumentsAndDialect) {
+    char name[] = "clouddisk";
+    char* arguments[] = {name, nullptr};
+    runtime_init(1, arguments, 0);
+    EXPECT_EQ(runtime_argument_count(), 1);
+    EXPECT_EQ(runtime_arguments()[0], name);
+    EXPECT_EQ(runtime_dialect(), 0);
+}
+
+TEST(ContextSlot, AllocatesZeroFilledOnceAndKeepsTheRecord) {
+    auto* first = static_cast<unsigned char*>(context_slot(3, 64));
+    ASSERT_NE(first, nullptr);
+    for (int i = 0; i < 64; ++i) EXPECT_EQ(first[i], 0);
+    first[5] = 9;
+    EXPECT_EQ(context_slot(3, 1000), first);
+    EXPECT_EQ(first[5], 9);
+}
+
+TEST(ContextSlot, BadIndexGivesNothingAndError1) {
+    error_set(0);
+    EXPECT_EQ(context_slot(5, 8), nullptr);
+    EXPECT_EQ(error_number(), 1);
+    error_set(0);
+    EXPECT_EQ(context_slot(-1, 8), nullptr);
+    EXPECT_EQ(error_number(), 1);
+}
+
+TEST(ErrorSet, ReturnsAndRecordsTheNumber) {
+    EXPECT_EQ(error_set(4), 4);
+    EXPECT_EQ(error_number(), 4);
+    EXPECT_EQ(error_set(0), 0);
+    EXPECT_EQ(error_number(), 0);
+}
+
+TEST(Mutex, LocksAndUnlocksAndNullDoesNothing) {
+    mutex* m = mutex_create();
+    ASSERT_NE(m, nullptr);
+    mutex_lock(m);
+    mutex_unlock(m);
+    mutex_lock(m); // a count of 1: free again after the unlock
+    mutex_unlock(m);
+    mutex_destroy(m);
+    mutex_lock(nullptr);
+    mutex_unlock(nullptr);
+    mutex_destroy(nullptr);
+}
+
+void say_first() { std::fputs("first-registered\n", stderr); }
+void say_second() { std::fputs("second-registered\n", stderr); }
+
+TEST(ProgramEndDeathTest, RunsExitHandlersInReverseOrderAndEndsWithTheCode) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            exit_handler_add(say_first);
+            exit_handler_add(say_second);
+            program_end(3);
+        },
+        testing::ExitedWithCode(3), "second-registered\n(.|\n)*first-registered");
+}
+
+} // namespace
