@@ -1,0 +1,207 @@
+// Drawing state, targets, colour conversion, coordinate mapping and pixel plotting.
+#include "gfx/draw_state.h"
+#include "gfx/gfx_context.h"
+#include "gfx/screen.h"
+#include "runtime/runtime.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+draw_state* state_record;
+
+struct image_header {
+    uint32_t kind; // image_new_header
+    uint32_t bpp;
+    uint32_t width;
+    uint32_t height;
+    uint32_t pitch;
+};
+
+void point_lines_at_screen(draw_state* s) {
+    uint8_t* page = gfx_screen->pages[s->work_page];
+    for (int32_t i = 0; i < gfx_screen->height; ++i) s->lines[i] = page + i * gfx_screen->pitch;
+}
+
+// Rebuilds the state for a newly opened screen.
+void reinitialise(draw_state* s) {
+    std::free(s->lines);
+    std::memset(s, 0, sizeof *s);
+    s->screen_id = gfx_screen->id;
+    s->saved_view[2] = gfx_screen->width;
+    s->saved_view[3] = gfx_screen->height;
+    s->lines = static_cast<uint8_t**>(std::malloc(sizeof(uint8_t*) * gfx_screen->height));
+    s->lines_capacity = s->lines ? gfx_screen->height : 0;
+    s->fg_color = gfx_screen->depth == 8 ? 15 : gfx_screen->color_mask;
+    s->bg_color = gfx_screen->color_mask & 0xFF000000u;
+    s->flags = draw_prepare_screen;
+    prepare_target(s, nullptr);
+    select_transfer(s, 0xFF000000u);
+}
+
+} // namespace
+
+draw_state* get_draw_state() {
+    if (!state_record) {
+        state_record =
+            static_cast<draw_state*>(context_slot(context_slot_draw_state, sizeof(draw_state)));
+        if (!state_record) return nullptr;
+    }
+    if (gfx_screen && state_record->screen_id != gfx_screen->id) reinitialise(state_record);
+    return state_record;
+}
+
+void prepare_target(draw_state* s, void* image) {
+    if (!image) {
+        if ((s->flags & (draw_prepare_screen | draw_image_target)) && s->lines_capacity >= gfx_screen->height) {
+            std::memcpy(&s->view_x, s->saved_view, sizeof s->saved_view);
+            s->target_bpp = gfx_screen->bpp;
+            s->target_pitch = gfx_screen->pitch;
+            point_lines_at_screen(s);
+            select_pixel_routines(gfx_screen->bpp);
+            s->flags &= ~(draw_prepare_screen | draw_image_target);
+        }
+        s->target = nullptr;
+        return;
+    }
+    if (image == s->target) return;
+    int32_t width, height, bpp, pitch;
+    uint8_t* data;
+    const auto* header = static_cast<const image_header*>(image);
+    if (header->kind == image_new_header) {
+        bpp = static_cast<int32_t>(header->bpp);
+        width = static_cast<int32_t>(header->width);
+        height = static_cast<int32_t>(header->height);
+        pitch = static_cast<int32_t>(header->pitch);
+        data = static_cast<uint8_t*>(image) + 32;
+    } else {
+        const auto* bytes = static_cast<const uint8_t*>(image);
+        width = bytes[0] >> 3 | bytes[1] << 5;
+        height = bytes[2] | bytes[3] << 8;
+        bpp = gfx_screen->bpp;
+        pitch = width * bpp;
+        data = static_cast<uint8_t*>(image) + 4;
+    }
+    if (height > s->lines_capacity) {
+        auto* lines = static_cast<uint8_t**>(std::realloc(s->lines, sizeof(uint8_t*) * height));
+        if (!lines) return; // the target stays as it was
+        s->lines = lines;
+        s->lines_capacity = height;
+    }
+    if (!s->target && !(s->flags & draw_image_target))
+        std::memcpy(s->saved_view, &s->view_x, sizeof s->saved_view);
+    s->view_x = s->view_y = 0;
+    s->view_w = width;
+    s->view_h = height;
+    s->target_bpp = bpp;
+    s->target_pitch = pitch;
+    if (header->kind == image_new_header) select_pixel_routines(bpp);
+    for (int32_t i = 0; i < height; ++i) s->lines[i] = data + i * pitch;
+    s->flags |= draw_image_target;
+    s->target = image;
+}
+
+void select_transfer(draw_state* s, uint32_t colour) {
+    bool blending = (gfx_screen->flags & context_alpha) && s->target_bpp == 4 && (colour >> 24) != 0xFF;
+    s->put_pixel = blending ? put_blend : put_plain;
+    s->fill_pixels = blending ? fill_blend : fill_plain;
+    s->get_pixel = get_plain;
+}
+
+uint32_t convert_color(int32_t target_bpp, uint32_t colour) {
+    if (target_bpp == 1) return colour & 0xFF;
+    if (target_bpp == 2) {
+        uint32_t r = (colour >> 16) & 0xFF, g = (colour >> 8) & 0xFF, b = colour & 0xFF;
+        return ((r << 8) & 0xF800) | ((g << 3) & 0x7E0) | (b >> 3);
+    }
+    return colour;
+}
+
+void apply_relative(draw_state* s, int32_t type, float* x1, float* y1, float* x2, float* y2) {
+    switch (type & 7) {
+    case coords_first_relative:
+    case coords_point_relative:
+        *x1 = *x1 + s->last_x;
+        *y1 = *y1 + s->last_y;
+        break;
+    case coords_both_relative:
+        *x1 = *x1 + s->last_x;
+        *y1 = *y1 + s->last_y;
+        if (x2) *x2 = *x2 + *x1;
+        if (y2) *y2 = *y2 + *y1;
+        break;
+    case coords_second_relative:
+        if (x2) *x2 = *x2 + *x1;
+        if (y2) *y2 = *y2 + *y1;
+        break;
+    default:
+        break;
+    }
+    if (x2 && y2) {
+        s->last_x = *x2;
+        s->last_y = *y2;
+    } else {
+        s->last_x = *x1;
+        s->last_y = *y1;
+    }
+}
+
+namespace {
+
+// Half away from zero. For a single-precision v the sum v +/- 0.5 is exact in double wherever
+// the result fits in 32 bits, so double gives the extended-precision result.
+int64_t round_half_away(float v) {
+    double d = v > 0.0f ? static_cast<double>(v) + 0.5 : static_cast<double>(v) - 0.5;
+    if (!(d > -2147483649.0 && d < 2147483648.0)) return INT64_MIN / 2; // clipped by any view
+    return static_cast<int32_t>(d);
+}
+
+inline void map(const draw_state* s, float x, float y, int64_t* px, int64_t* py) {
+    *px = round_half_away(x);
+    *py = round_half_away(y);
+    if (!(s->flags & draw_view_absolute)) {
+        *px += s->view_x;
+        *py += s->view_y;
+    }
+}
+
+} // namespace
+
+void map_point(const draw_state* s, float x, float y, int32_t* px, int32_t* py) {
+    int64_t x64, y64;
+    map(s, x, y, &x64, &y64);
+    *px = x64 < INT32_MIN ? INT32_MIN : x64 > INT32_MAX ? INT32_MAX : static_cast<int32_t>(x64);
+    *py = y64 < INT32_MIN ? INT32_MIN : y64 > INT32_MAX ? INT32_MAX : static_cast<int32_t>(y64);
+}
+
+void reset_view() {
+    draw_state* s = get_draw_state();
+    if (!s || !gfx_screen) return;
+    s->view_x = s->view_y = 0;
+    s->view_w = gfx_screen->width;
+    s->view_h = gfx_screen->height;
+    s->flags &= ~draw_view_set;
+}
+
+void plot_pixel(void* target, float x, float y, uint32_t colour, int32_t type, int32_t preset) {
+    if (!gfx_screen) return;
+    draw_state* s = get_draw_state();
+    if (!s || !s->lines) return;
+    prepare_target(s, target);
+    if (type < 0)
+        colour = preset ? s->bg_color : s->fg_color;
+    else
+        colour = convert_color(s->target_bpp, colour);
+    select_transfer(s, colour);
+    apply_relative(s, type, &x, &y, nullptr, nullptr);
+    int64_t px, py;
+    map(s, x, y, &px, &py);
+    if (px < s->view_x || px >= int64_t{s->view_x} + s->view_w || py < s->view_y ||
+        py >= int64_t{s->view_y} + s->view_h)
+        return;
+    screen_lock();
+    s->put_pixel(s, static_cast<int32_t>(px), static_cast<int32_t>(py), colour);
+    if (s->lines[0] == gfx_screen->visible_buffer) gfx_screen->dirty[py] = 1;
+    screen_unlock(1, 0);
+}

@@ -1,0 +1,141 @@
+#include "gfx/draw_state.h"
+#include "gfx/gfx_context.h"
+#include "gfx/screen.h"
+#include "runtime/runtime.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+class Plotting : public testing::Test {
+  protected:
+    void SetUp() override {
+        runtime_start();
+        setenv("QXGFX", "null", 1);
+    }
+    void TearDown() override { close_screen(); }
+    static uint32_t pixel32(int32_t x, int32_t y) {
+        return reinterpret_cast<const uint32_t*>(gfx_screen->visible_buffer)[y * gfx_screen->width + x];
+    }
+};
+
+TEST_F(Plotting, CoordinatesRoundHalfAwayFromZero) {
+    ASSERT_EQ(screen_res(1280, 768, 24, 1, 0, 0), 0);
+    const draw_state* s = get_draw_state();
+    int32_t px, py;
+    map_point(s, 0.5f, -0.5f, &px, &py);
+    EXPECT_EQ(px, 1);
+    EXPECT_EQ(py, -1);
+    map_point(s, 0.49f, 1279.5f, &px, &py);
+    EXPECT_EQ(px, 0);
+    EXPECT_EQ(py, 1280);
+    map_point(s, 739.955f, 383.948f, &px, &py);
+    EXPECT_EQ(px, 740);
+    EXPECT_EQ(py, 384);
+    map_point(s, 3e9f, -3e9f, &px, &py); // beyond 32 bits: far outside any view
+    EXPECT_LT(py, 0);
+}
+
+TEST_F(Plotting, PointsOutsideTheViewAreDropped) {
+    ASSERT_EQ(screen_res(1280, 768, 24, 1, 0, 0), 0);
+    std::memset(gfx_screen->dirty, 0, 768);
+    plot_pixel(nullptr, 1279.5f, 10.0f, 0xFFFFFF00u, coords_point, 0);
+    plot_pixel(nullptr, -0.5f, 10.0f, 0xFFFFFF00u, coords_point, 0);
+    plot_pixel(nullptr, 10.0f, 767.5f, 0xFFFFFF00u, coords_point, 0);
+    EXPECT_EQ(gfx_screen->dirty[10], 0);
+    plot_pixel(nullptr, 1279.49f, 10.0f, 0xFFFFFF00u, coords_point, 0);
+    EXPECT_EQ(pixel32(1279, 10), 0xFFFFFF00u);
+    EXPECT_EQ(gfx_screen->dirty[10], 1);
+}
+
+TEST_F(Plotting, ColourIsConvertedToThePixelFormat) {
+    EXPECT_EQ(convert_color(4, 0xFFFFFF00u), 0xFFFFFF00u);
+    EXPECT_EQ(convert_color(2, 0xFFFFFF00u), 0xFFE0u);
+    EXPECT_EQ(convert_color(1, 0xFFFFFF00u), 0x00u);
+    ASSERT_EQ(screen_res(64, 64, 16, 1, 0, 0), 0);
+    plot_pixel(nullptr, 3, 4, 0xFFFFFF00u, coords_point, 0);
+    EXPECT_EQ(reinterpret_cast<const uint16_t*>(gfx_screen->visible_buffer)[4 * 64 + 3], 0xFFE0);
+    ASSERT_EQ(screen_res(64, 64, 8, 1, 0, 0), 0);
+    plot_pixel(nullptr, 3, 4, 0xFFFFFF07u, coords_point, 0);
+    EXPECT_EQ(gfx_screen->visible_buffer[4 * 64 + 3], 0x07);
+}
+
+TEST_F(Plotting, AlphaPrimitivesBlendBelowFullAlpha) {
+    ASSERT_EQ(screen_res(64, 64, 32, 1, alpha_primitives, 0), 0);
+    plot_pixel(nullptr, 1, 1, 0x80FF0000u, coords_point, 0);
+    EXPECT_EQ(pixel32(1, 1) & 0x00FFFFFFu, 0x007F0000u);
+    plot_pixel(nullptr, 2, 1, 0xFF123456u, coords_point, 0);
+    EXPECT_EQ(pixel32(2, 1), 0xFF123456u);
+    ASSERT_EQ(screen_res(64, 64, 32, 1, 0, 0), 0);
+    plot_pixel(nullptr, 1, 1, 0x80FF0000u, coords_point, 0); // no blending without the flag
+    EXPECT_EQ(pixel32(1, 1), 0x80FF0000u);
+}
+
+TEST_F(Plotting, RelativePointsAreMeasuredFromTheLastPoint) {
+    ASSERT_EQ(screen_res(64, 64, 32, 1, 0, 0), 0);
+    plot_pixel(nullptr, 10, 20, 0xFF0000FFu, coords_point, 0);
+    plot_pixel(nullptr, 1, 1, 0xFF00FF00u, coords_point_relative, 0);
+    EXPECT_EQ(pixel32(11, 21), 0xFF00FF00u);
+    plot_pixel(nullptr, 1, 1, 0xFFFF0000u, coords_point_relative, 0);
+    EXPECT_EQ(pixel32(12, 22), 0xFFFF0000u);
+}
+
+TEST_F(Plotting, NoColourTakesTheForegroundOrWithPresetTheBackground) {
+    ASSERT_EQ(screen_res(64, 64, 32, 1, 0, 0), 0);
+    plot_pixel(nullptr, 5, 5, 0x12345678u, coords_point | coords_no_colour, 0);
+    EXPECT_EQ(pixel32(5, 5), 0xFFFFFFFFu);
+    plot_pixel(nullptr, 5, 5, 0x12345678u, coords_point | coords_no_colour, 1);
+    EXPECT_EQ(pixel32(5, 5), 0xFF000000u);
+}
+
+TEST_F(Plotting, ImagesWithEitherHeaderAreDrawnWithoutMarkingLines) {
+    ASSERT_EQ(screen_res(64, 64, 32, 1, 0, 0), 0);
+    std::memset(gfx_screen->dirty, 0, 64);
+    std::vector<uint32_t> image(8 + 4 * 3, 0);
+    image[0] = image_new_header;
+    image[1] = 4;                 // bytes per pixel
+    image[2] = 4;                 // width
+    image[3] = 3;                 // height
+    image[4] = 16;                // pitch
+    plot_pixel(image.data(), 2, 1, 0xFFABCDEFu, coords_point, 0);
+    EXPECT_EQ(image[8 + 4 + 2], 0xFFABCDEFu);
+    plot_pixel(image.data(), 4, 1, 0xFFABCDEFu, coords_point, 0); // outside the image
+    // Old header: width in bits 3-15 of the first word, then the height; the screen's format.
+    std::vector<uint32_t> old(1 + 5 * 2, 0);
+    auto* bytes = reinterpret_cast<uint8_t*>(old.data());
+    bytes[0] = 5 << 3;
+    bytes[2] = 2;
+    plot_pixel(old.data(), 4, 1, 0xFF00FF00u, coords_point, 0);
+    EXPECT_EQ(old[1 + 5 + 4], 0xFF00FF00u);
+    for (int32_t y = 0; y < 64; ++y) EXPECT_EQ(gfx_screen->dirty[y], 0) << y;
+    // Back on the screen the view is the whole screen again.
+    plot_pixel(nullptr, 63, 63, 0xFF00FF00u, coords_point, 0);
+    EXPECT_EQ(pixel32(63, 63), 0xFF00FF00u);
+    EXPECT_EQ(gfx_screen->dirty[63], 1);
+}
+
+TEST_F(Plotting, NothingIsDrawnWithoutAScreen) {
+    close_screen();
+    plot_pixel(nullptr, 1, 1, 0xFFFFFFFFu, coords_point, 0);
+    EXPECT_EQ(gfx_screen, nullptr);
+}
+
+TEST_F(Plotting, ANewScreenReinitialisesTheDrawState) {
+    ASSERT_EQ(screen_res(64, 64, 32, 1, 0, 0), 0);
+    plot_pixel(nullptr, 10, 20, 0xFF0000FFu, coords_point, 0);
+    ASSERT_EQ(screen_res(32, 16, 32, 1, 0, 0), 0);
+    draw_state* s = get_draw_state();
+    EXPECT_EQ(s->screen_id, gfx_screen->id);
+    EXPECT_EQ(s->last_x, 0.0f);
+    EXPECT_EQ(s->view_w, 32);
+    EXPECT_EQ(s->view_h, 16);
+    EXPECT_EQ(s->lines[15], gfx_screen->pages[0] + 15 * 32 * 4);
+    reset_view();
+    EXPECT_EQ(s->view_w, 32);
+}
+
+} // namespace
