@@ -100,7 +100,10 @@ void take_default_title() {
     os_executable_path(path, sizeof path);
     const char* name = std::strrchr(path, os_path_separator);
     name = name ? name + 1 : path;
-    std::strncpy(title_buffer, name, sizeof title_buffer - 1);
+    size_t length = std::strlen(name);
+    if (length > sizeof title_buffer - 1) length = sizeof title_buffer - 1;
+    std::memcpy(title_buffer, name, length);
+    title_buffer[length] = 0;
     char* dot = std::strrchr(title_buffer, '.');
     if (dot) *dot = 0;
 }

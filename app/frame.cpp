@@ -1,0 +1,87 @@
+#include "app/frame.h"
+
+#include "app/summary.h"
+#include "gfx/draw_state.h"
+#include "runtime/key_input.h"
+
+namespace {
+
+constexpr float screen_height = 768.0f;
+
+// Sky coordinates (p, q) to the screen: x = p + centreX, y = (-q + 768) - centreY, formed in
+// extended precision and passed as singles.
+inline void plot_sky(const model_state* m, float p, float q, uint32_t colour) {
+    float x = static_cast<float>(static_cast<long double>(p) + m->centreX);
+    float y = static_cast<float>((-static_cast<long double>(q) + screen_height) - m->centreY);
+    plot_pixel(nullptr, x, y, colour, coords_point, 0);
+}
+
+void draw_clouds(model_state* m) {
+    for (int32_t n = 1; n <= cloud_count; ++n) {
+        plot_sky(m, m->prevScreenX[n], m->prevScreenY[n], colour_black);
+        plot_sky(m, m->screenX[n], m->screenY[n], colour_yellow);
+        if (!(m->distance[n] >= 10.0f)) plot_sky(m, m->screenX[n], m->screenY[n], colour_white);
+        m->prevScreenX[n] = m->screenX[n];
+        m->prevScreenY[n] = m->screenY[n];
+        m->prevLineOfSight[n] = m->lineOfSight[n];
+    }
+}
+
+// The cyan marker at the source's projected position; its height does not enter.
+void plot_source_projection(const model_state* m) {
+    const long double x = static_cast<long double>(m->centreX) + m->sourceX;
+    const long double x1 = static_cast<long double>(m->centreX + 1) + m->sourceX;
+    const long double tilt = static_cast<long double>(m->cosIncl) * m->sourceY;
+    const long double h = (screen_height - m->centreY) - tilt;
+    const long double h_below = (769 - m->centreY) - tilt;
+    plot_pixel(nullptr, static_cast<float>(x), static_cast<float>(h), colour_cyan, coords_point, 0);
+    plot_pixel(nullptr, static_cast<float>(x), static_cast<float>(h + 1.0L), colour_cyan, coords_point, 0);
+    plot_pixel(nullptr, static_cast<float>(x1), static_cast<float>(h), colour_cyan, coords_point, 0);
+    plot_pixel(nullptr, static_cast<float>(x1), static_cast<float>(h_below), colour_cyan, coords_point, 0);
+}
+
+// One poll: a space computes the summary values; Escape or the close key end the frames.
+bool poll_key(frame_loop* loop, frame_end* end) {
+    text_assign(&loop->keyText, key_read_text());
+    if (text_compare(&loop->keyText, " ") == 0) {
+        loop->model->meanDelay = mean_delay(loop->model->delaySum, loop->frame);
+        loop->histogramPeak = histogram_peak(loop->model->delayHistogram);
+        return false;
+    }
+    if (text_compare(&loop->keyText, "\x1b") == 0) {
+        *end = frame_end::escape;
+        return true;
+    }
+    if (text_compare(&loop->keyText, "\xffk") == 0) {
+        *end = frame_end::close_key;
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+void plot_source_marker(const model_state* m) {
+    const int32_t x = m->centreX, top = 768 - m->centreY, bottom = 769 - m->centreY;
+    plot_pixel(nullptr, static_cast<float>(x), static_cast<float>(top), colour_white, coords_point, 0);
+    plot_pixel(nullptr, static_cast<float>(x), static_cast<float>(bottom), colour_white, coords_point, 0);
+    plot_pixel(nullptr, static_cast<float>(x + 1), static_cast<float>(top), colour_white, coords_point, 0);
+    plot_pixel(nullptr, static_cast<float>(x + 1), static_cast<float>(bottom), colour_white, coords_point, 0);
+}
+
+frame_end run_frames(frame_loop* loop, int32_t frames) {
+    model_state* m = loop->model;
+    frame_end end = frame_end::last_frame;
+    for (; loop->frame <= frames; ++loop->frame) {
+        model_step(m);
+        draw_clouds(m);
+        plot_source_projection(m);
+        m->centreX = 640; // 640.0 and 384.0 rounded again, as every frame does
+        m->centreY = 384;
+        plot_source_marker(m);
+        loop->profilePeak = profile_peak(m->lineProfile);
+        loop->delayPeak = delay_peak(m->delay);
+        if (poll_key(loop, &end) || poll_key(loop, &end)) return end;
+    }
+    return end;
+}

@@ -1,0 +1,69 @@
+// Whole frames of the program (step, 20,000 plots, markers, scans, two key polls) on the null
+// driver from seed 812.7: prints the median time per frame and the share of the step.
+#include "app/frame.h"
+#include "app/model.h"
+#include "gfx/screen.h"
+#include "runtime/random.h"
+#include "runtime/runtime.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+int main(int argc, char** argv) {
+    int32_t frames = 500;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "--frames") == 0) frames = std::atoi(argv[i + 1]);
+    if (frames < 1) {
+        std::fputs("usage: frame_bench [--frames N]\n", stderr);
+        return 2;
+    }
+    runtime_start();
+    runtime_init(argc, argv, 0);
+    if (!std::getenv("QXGFX")) {
+#ifdef _WIN32
+        _putenv("QXGFX=null");
+#else
+        setenv("QXGFX", "null", 1);
+#endif
+    }
+    screen_res(1280, 768, 24, 1, 0, 0);
+    static model_state model;
+    if (model_allocate(&model) != 0) return 1;
+    model_derive(&model, model_parameters{});
+    random_seed(812.7, 0);
+    plot_source_marker(&model);
+    model_clear(&model);
+    model_place_clouds(&model);
+    frame_loop loop{};
+    loop.model = &model;
+    loop.frame = 1;
+
+    using clock = std::chrono::steady_clock;
+    std::vector<double> whole, step;
+    for (int32_t f = 1; f <= frames; ++f) {
+        auto start = clock::now();
+        run_frames(&loop, f);
+        whole.push_back(std::chrono::duration<double, std::milli>(clock::now() - start).count());
+    }
+    // The step alone, on the same state, for the share of the frame spent outside it.
+    for (int32_t f = 0; f < frames; ++f) {
+        auto start = clock::now();
+        model_step(&model);
+        model_keep_previous(&model);
+        step.push_back(std::chrono::duration<double, std::milli>(clock::now() - start).count());
+    }
+    auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    double frame_ms = median(whole), step_ms = median(step);
+    std::printf("frame_ms_per_frame %.4f\n", frame_ms);
+    std::printf("step_ms_per_frame %.4f\n", step_ms);
+    std::printf("outside_step_share %.3f\n", (frame_ms - step_ms) / frame_ms);
+    std::printf("frames_per_second %.0f\n", 1000.0 / frame_ms);
+    return 0;
+}
