@@ -150,29 +150,49 @@ void apply_relative(draw_state* s, int32_t type, float* x1, float* y1, float* x2
 namespace {
 
 // Half away from zero. For a single-precision v the sum v +/- 0.5 is exact in double wherever
-// the result fits in 32 bits, so double gives the extended-precision result.
-int64_t round_half_away(float v) {
-    double d = v > 0.0f ? static_cast<double>(v) + 0.5 : static_cast<double>(v) - 0.5;
-    if (!(d > -2147483649.0 && d < 2147483648.0)) return INT64_MIN / 2; // clipped by any view
-    return static_cast<int32_t>(d);
+// the result fits in 32 bits, so double gives the extended-precision result. False when the
+// result does not fit in 32 bits: such a point lies outside every view.
+inline bool round_half_away(float v, int32_t* result) {
+    if (!(v >= -2147483648.0f && v < 2147483648.0f)) return false;
+    double d = static_cast<double>(v);
+    *result = static_cast<int32_t>(v > 0.0f ? d + 0.5 : d - 0.5);
+    return true;
 }
 
-inline void map(const draw_state* s, float x, float y, int64_t* px, int64_t* py) {
-    *px = round_half_away(x);
-    *py = round_half_away(y);
-    if (!(s->flags & draw_view_absolute)) {
-        *px += s->view_x;
-        *py += s->view_y;
+// Maps and clips a point: true with the pixel when it lies inside the view.
+inline bool map_and_clip(const draw_state* s, float x, float y, int32_t* px, int32_t* py) {
+    int32_t rx, ry;
+    if (!round_half_away(x, &rx) || !round_half_away(y, &ry)) return false;
+    // Unsigned differences test view_x <= p < view_x + view_w without overflow.
+    if (s->flags & draw_view_absolute) {
+        if (static_cast<uint32_t>(rx) - static_cast<uint32_t>(s->view_x) >= static_cast<uint32_t>(s->view_w) ||
+            static_cast<uint32_t>(ry) - static_cast<uint32_t>(s->view_y) >= static_cast<uint32_t>(s->view_h))
+            return false;
+        *px = rx;
+        *py = ry;
+        return true;
     }
+    if (static_cast<uint32_t>(rx) >= static_cast<uint32_t>(s->view_w) ||
+        static_cast<uint32_t>(ry) >= static_cast<uint32_t>(s->view_h))
+        return false;
+    *px = rx + s->view_x;
+    *py = ry + s->view_y;
+    return true;
 }
 
 } // namespace
 
 void map_point(const draw_state* s, float x, float y, int32_t* px, int32_t* py) {
-    int64_t x64, y64;
-    map(s, x, y, &x64, &y64);
-    *px = x64 < INT32_MIN ? INT32_MIN : x64 > INT32_MAX ? INT32_MAX : static_cast<int32_t>(x64);
-    *py = y64 < INT32_MIN ? INT32_MIN : y64 > INT32_MAX ? INT32_MAX : static_cast<int32_t>(y64);
+    int32_t rx, ry;
+    if (!round_half_away(x, &rx)) rx = x > 0.0f ? INT32_MAX : INT32_MIN;
+    if (!round_half_away(y, &ry)) ry = y > 0.0f ? INT32_MAX : INT32_MIN;
+    if (!(s->flags & draw_view_absolute)) {
+        int64_t x64 = int64_t{rx} + s->view_x, y64 = int64_t{ry} + s->view_y;
+        rx = x64 > INT32_MAX ? INT32_MAX : x64 < INT32_MIN ? INT32_MIN : static_cast<int32_t>(x64);
+        ry = y64 > INT32_MAX ? INT32_MAX : y64 < INT32_MIN ? INT32_MIN : static_cast<int32_t>(y64);
+    }
+    *px = rx;
+    *py = ry;
 }
 
 void reset_view() {
@@ -184,24 +204,31 @@ void reset_view() {
     s->flags &= ~draw_view_set;
 }
 
+// The hot path of the program: one indirect call into the line table per pixel; everything
+// else is inlined here.
 void plot_pixel(void* target, float x, float y, uint32_t colour, int32_t type, int32_t preset) {
-    if (!gfx_screen) return;
-    draw_state* s = get_draw_state();
-    if (!s || !s->lines) return;
-    prepare_target(s, target);
+    gfx_context* c = gfx_screen;
+    if (!c) return;
+    draw_state* s = state_record;
+    if (!s || s->screen_id != c->id) {
+        s = get_draw_state();
+        if (!s) return;
+    }
+    if (!s->lines) return;
+    if (target || (s->flags & (draw_prepare_screen | draw_image_target)))
+        prepare_target(s, target);
+    else
+        s->target = nullptr;
     if (type < 0)
         colour = preset ? s->bg_color : s->fg_color;
-    else
+    else if (s->target_bpp != 4)
         colour = convert_color(s->target_bpp, colour);
     select_transfer(s, colour);
     apply_relative(s, type, &x, &y, nullptr, nullptr);
-    int64_t px, py;
-    map(s, x, y, &px, &py);
-    if (px < s->view_x || px >= int64_t{s->view_x} + s->view_w || py < s->view_y ||
-        py >= int64_t{s->view_y} + s->view_h)
-        return;
+    int32_t px, py;
+    if (!map_and_clip(s, x, y, &px, &py)) return;
     screen_lock();
-    s->put_pixel(s, static_cast<int32_t>(px), static_cast<int32_t>(py), colour);
-    if (s->lines[0] == gfx_screen->visible_buffer) gfx_screen->dirty[py] = 1;
+    s->put_pixel(s, px, py, colour);
+    if (s->lines[0] == c->visible_buffer) c->dirty[py] = 1;
     screen_unlock(1, 0);
 }

@@ -31,10 +31,39 @@ int32_t set_screen_mode(const mode_info* info, int32_t mode, int32_t depth, int3
 const char* window_title();
 
 // Counted screen lock over the driver's lock and unlock.
-void screen_lock();
+inline void screen_lock();
 // Marks lines first..last dirty (last < 0: the last line) when drawing goes to the visible
 // page, then releases one level of the lock. (1, 0) marks nothing.
-void screen_unlock(int32_t first, int32_t last);
+inline void screen_unlock(int32_t first, int32_t last);
+// The marking part of screen_unlock.
+void mark_lines(int32_t first, int32_t last);
 int32_t page_set(int32_t work, int32_t visible);
 int32_t page_copy(int32_t source, int32_t destination);
 uint8_t* screen_ptr();
+
+// Every pixel takes the lock, so both halves are inline.
+#include "gfx/gfx_context.h"
+
+inline void screen_lock() {
+    gfx_context* c = gfx_screen;
+    if (!c) return;
+    if (!(c->flags & context_locked)) {
+        if (c->driver && c->driver->lock) c->driver->lock();
+        c->flags |= context_locked;
+    }
+    ++c->lock_count;
+}
+
+inline void screen_unlock(int32_t first, int32_t last) {
+    gfx_context* c = gfx_screen;
+    if (!c) return;
+    if (first > last && last >= 0) {
+        // An empty range: nothing to mark.
+    } else {
+        mark_lines(first, last);
+    }
+    if (c->lock_count > 0 && --c->lock_count == 0) {
+        c->flags &= ~context_locked;
+        if (c->driver && c->driver->unlock) c->driver->unlock();
+    }
+}

@@ -4,29 +4,13 @@
 #include "gfx/screen.h"
 #include "runtime/runtime.h"
 
-void screen_lock() {
+void mark_lines(int32_t first, int32_t last) {
     gfx_context* c = gfx_screen;
-    if (!c) return;
-    if (!(c->flags & context_locked)) {
-        if (c->driver && c->driver->lock) c->driver->lock();
-        c->flags |= context_locked;
-    }
-    ++c->lock_count;
-}
-
-void screen_unlock(int32_t first, int32_t last) {
-    gfx_context* c = gfx_screen;
-    if (!c) return;
     if (first < 0) first = 0;
     if (last < 0) last = c->height - 1;
-    if (first <= last && last < c->height) {
-        draw_state* s = get_draw_state();
-        if (s && s->work_page == c->visible_page) fill_bytes(c->dirty + first, 1, last - first + 1);
-    }
-    if (c->lock_count > 0 && --c->lock_count == 0) {
-        c->flags &= ~context_locked;
-        if (c->driver && c->driver->unlock) c->driver->unlock();
-    }
+    if (first > last || last >= c->height) return;
+    draw_state* s = get_draw_state();
+    if (s && s->work_page == c->visible_page) fill_bytes(c->dirty + first, 1, last - first + 1);
 }
 
 namespace {
