@@ -3,6 +3,7 @@
 #include "app/frame.h"
 #include "app/model.h"
 #include "gfx/screen.h"
+#include "runtime/os/os.h"
 #include "runtime/random.h"
 #include "runtime/runtime.h"
 
@@ -23,13 +24,7 @@ int main(int argc, char** argv) {
     }
     runtime_start();
     runtime_init(argc, argv, 0);
-    if (!std::getenv("QXGFX")) {
-#ifdef _WIN32
-        _putenv("QXGFX=null");
-#else
-        setenv("QXGFX", "null", 1);
-#endif
-    }
+    if (!os_environment("QXGFX")) os_set_environment("QXGFX", "null");
     screen_res(1280, 768, 24, 1, 0, 0);
     static model_state model;
     if (model_allocate(&model) != 0) return 1;

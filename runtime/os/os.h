@@ -27,6 +27,8 @@ uint32_t os_tick_count(); // milliseconds since system start, wrapping at 2^32
 // Full path of the running executable, zero-terminated, cut to size - 1 bytes; returns its length.
 size_t os_executable_path(char* buffer, size_t size);
 const char* os_environment(const char* name); // null when not set
+// Sets an environment variable of this process; a null value removes it.
+void os_set_environment(const char* name, const char* value);
 
 // Path separator of executable paths on this platform.
 constexpr char os_path_separator =

@@ -103,3 +103,10 @@ size_t os_executable_path(char* buffer, size_t size) {
 }
 
 const char* os_environment(const char* name) { return std::getenv(name); }
+
+void os_set_environment(const char* name, const char* value) {
+    if (value)
+        setenv(name, value, 1);
+    else
+        unsetenv(name);
+}

@@ -106,3 +106,7 @@ size_t os_executable_path(char* buffer, size_t size) {
 }
 
 const char* os_environment(const char* name) { return std::getenv(name); }
+
+void os_set_environment(const char* name, const char* value) {
+    _putenv_s(name, value ? value : ""); // an empty value removes the variable
+}

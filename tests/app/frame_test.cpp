@@ -4,6 +4,7 @@
 #include "gfx/input_state.h"
 #include "gfx/screen.h"
 #include "runtime/random.h"
+#include "runtime/os/os.h"
 #include "runtime/runtime.h"
 
 #include <gtest/gtest.h>
@@ -19,7 +20,7 @@ class FrameLoop : public testing::Test {
     void SetUp() override {
         runtime_start();
         runtime_init(0, nullptr, 0);
-        setenv("QXGFX", "null", 1);
+        os_set_environment("QXGFX", "null");
         ASSERT_EQ(screen_res(1280, 768, 24, 1, 0, 0), 0);
         key_buffer_clear();
         ASSERT_EQ(model_allocate(&model), 0);

@@ -18,7 +18,7 @@ class InputState : public testing::Test {
   protected:
     void SetUp() override {
         runtime_start();
-        setenv("QXGFX", "null", 1);
+        os_set_environment("QXGFX", "null");
         ASSERT_EQ(screen_res(64, 32, 32, 1, 0, 0), 0);
         key_buffer_clear();
     }

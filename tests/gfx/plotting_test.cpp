@@ -1,6 +1,7 @@
 #include "gfx/draw_state.h"
 #include "gfx/gfx_context.h"
 #include "gfx/screen.h"
+#include "runtime/os/os.h"
 #include "runtime/runtime.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +16,7 @@ class Plotting : public testing::Test {
   protected:
     void SetUp() override {
         runtime_start();
-        setenv("QXGFX", "null", 1);
+        os_set_environment("QXGFX", "null");
     }
     void TearDown() override { close_screen(); }
     static uint32_t pixel32(int32_t x, int32_t y) {

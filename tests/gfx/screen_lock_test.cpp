@@ -41,7 +41,7 @@ class ScreenLock : public testing::Test {
   protected:
     void SetUp() override {
         runtime_start();
-        unsetenv("QXGFX");
+        os_set_environment("QXGFX", nullptr);
         driver_list = locking_list;
         locks = unlocks = 0;
     }

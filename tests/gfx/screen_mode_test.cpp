@@ -2,6 +2,7 @@
 #include "gfx/gfx_context.h"
 #include "gfx/screen.h"
 #include "runtime/console_hooks.h"
+#include "runtime/os/os.h"
 #include "runtime/runtime.h"
 #include "runtime/text.h"
 
@@ -51,12 +52,12 @@ class ScreenMode : public testing::Test {
   protected:
     void SetUp() override {
         runtime_start();
-        setenv("QXGFX", "null", 1);
+        os_set_environment("QXGFX", "null");
     }
     void TearDown() override {
         close_screen();
         driver_list = default_driver_list;
-        unsetenv("QXGFX");
+        os_set_environment("QXGFX", nullptr);
     }
 };
 
@@ -133,7 +134,7 @@ TEST_F(ScreenMode, ModeZeroClosesTheScreenAndEmptiesTheHooks) {
 }
 
 TEST_F(ScreenMode, WithoutANameEveryDriverIsTriedTwiceThenWithFullscreenInverted) {
-    unsetenv("QXGFX");
+    os_set_environment("QXGFX", nullptr);
     driver_list = recording_list;
     calls.clear();
     accepting = "none";
@@ -150,7 +151,7 @@ TEST_F(ScreenMode, WithoutANameEveryDriverIsTriedTwiceThenWithFullscreenInverted
 }
 
 TEST_F(ScreenMode, ANamedDriverIsTriedFirstAndAgainBeforeTheFullscreenPass) {
-    setenv("QXGFX", "gdi", 1);
+    os_set_environment("QXGFX", "gdi");
     driver_list = recording_list;
     calls.clear();
     accepting = "none";
@@ -170,7 +171,7 @@ TEST_F(ScreenMode, ANamedDriverIsTriedFirstAndAgainBeforeTheFullscreenPass) {
 }
 
 TEST_F(ScreenMode, ASuccessfulInitEndsTheSearchAndFailedTriesAreFollowedByExit) {
-    unsetenv("QXGFX");
+    os_set_environment("QXGFX", nullptr);
     driver_list = recording_list;
     calls.clear();
     exits = 0;
@@ -184,14 +185,14 @@ TEST_F(ScreenMode, ASuccessfulInitEndsTheSearchAndFailedTriesAreFollowedByExit) 
 TEST_F(ScreenMode, NullInAnySpellingTakesTheNullDriver) {
     driver_list = recording_list;
     calls.clear();
-    setenv("QXGFX", "NULL", 1);
+    os_set_environment("QXGFX", "NULL");
     ASSERT_EQ(screen_res(320, 200, 32, 1, 0, 0), 0);
     EXPECT_EQ(gfx_screen->driver, &null_driver);
     EXPECT_TRUE(calls.empty());
 }
 
 TEST_F(ScreenMode, AnUnknownNameAddsTwoPassesOverAllDrivers) {
-    setenv("QXGFX", "vga", 1);
+    os_set_environment("QXGFX", "vga");
     driver_list = recording_list;
     calls.clear();
     accepting = "none";
