@@ -23,13 +23,13 @@ void plain_copy(void* destination, const void* source, size_t count) {
     std::memcpy(destination, source, count);
 }
 
-template <typename Work>
-double best_seconds_per_frame(int32_t batches, Work work) {
+template <typename Work> double best_seconds_per_frame(int32_t batches, Work work) {
     work(); // warm the caches and the table
     double best = 1e30;
     for (int32_t batch = 0; batch < batches; ++batch) {
         const auto start = std::chrono::steady_clock::now();
-        for (int32_t frame = 0; frame < frames_per_batch; ++frame) work();
+        for (int32_t frame = 0; frame < frames_per_batch; ++frame)
+            work();
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
         if (elapsed.count() / frames_per_batch < best) best = elapsed.count() / frames_per_batch;
     }
@@ -58,7 +58,8 @@ int main(int argc, char** argv) {
         state = state * 1664525u + 1013904223u;
         byte = static_cast<uint8_t>(state >> 24);
     }
-    for (int32_t i = 0; i < 256; ++i) screen->device_palette[i] = static_cast<uint32_t>(i) * 0x010203;
+    for (int32_t i = 0; i < 256; ++i)
+        screen->device_palette[i] = static_cast<uint32_t>(i) * 0x010203;
     screen->width = width;
     screen->height = height;
     screen->scanline_size = 1;
@@ -106,7 +107,8 @@ int main(int argc, char** argv) {
         double best_copy = 1e30;
         double best_memcpy = 1e30;
         for (int32_t round = 0; round < 3; ++round) {
-            const double c = best_seconds_per_frame(batches, [&] { copy(display.data(), width * 4); });
+            const double c =
+                best_seconds_per_frame(batches, [&] { copy(display.data(), width * 4); });
             const double m = best_seconds_per_frame(
                 batches, [&] { std::memcpy(display.data(), framebuffer.data(), frame_bytes); });
             if (c < best_copy) best_copy = c;

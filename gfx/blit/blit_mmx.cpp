@@ -20,24 +20,39 @@ inline __m64 load64(const uint8_t* p) {
     std::memcpy(&v, p, sizeof v);
     return v;
 }
-inline void store64(uint8_t* p, __m64 v) { std::memcpy(p, &v, sizeof v); }
-inline void store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, sizeof v); }
+inline void store64(uint8_t* p, __m64 v) {
+    std::memcpy(p, &v, sizeof v);
+}
+inline void store32(uint8_t* p, uint32_t v) {
+    std::memcpy(p, &v, sizeof v);
+}
 
 inline __m64 lanes(uint32_t low, uint32_t high) {
     return _mm_set_pi32(static_cast<int>(high), static_cast<int>(low));
 }
-inline __m64 splat32(uint32_t v) { return _mm_set1_pi32(static_cast<int>(v)); }
-inline __m64 splat16(uint32_t v) { return _mm_set1_pi16(static_cast<short>(v)); }
-inline __m64 mask(__m64 v, uint32_t m) { return _mm_and_si64(v, splat32(m)); }
-inline __m64 either(__m64 a, __m64 b) { return _mm_or_si64(a, b); }
-inline __m64 right(__m64 v, int n) { return _mm_srli_pi32(v, n); }
-inline __m64 left(__m64 v, int n) { return _mm_slli_pi32(v, n); }
+inline __m64 splat32(uint32_t v) {
+    return _mm_set1_pi32(static_cast<int>(v));
+}
+inline __m64 splat16(uint32_t v) {
+    return _mm_set1_pi16(static_cast<short>(v));
+}
+inline __m64 mask(__m64 v, uint32_t m) {
+    return _mm_and_si64(v, splat32(m));
+}
+inline __m64 either(__m64 a, __m64 b) {
+    return _mm_or_si64(a, b);
+}
+inline __m64 right(__m64 v, int n) {
+    return _mm_srli_pi32(v, n);
+}
+inline __m64 left(__m64 v, int n) {
+    return _mm_slli_pi32(v, n);
+}
 
 using line_converter = void (*)(uint8_t* destination, const uint8_t* source,
                                 const gfx_context& screen);
 
-template <line_converter convert>
-void mmx_walk(uint8_t* destination, int32_t destination_pitch) {
+template <line_converter convert> void mmx_walk(uint8_t* destination, int32_t destination_pitch) {
     const gfx_context* screen = gfx_screen;
     if (screen == nullptr || screen->visible_buffer == nullptr || screen->dirty == nullptr) {
         return;
@@ -100,19 +115,27 @@ inline __m64 p_to_16_rgb(__m64 p) {
 inline __m64 p_to_32_bgr(__m64 p) {
     return either(either(mask(left(p, 16), 0xFF0000), mask(p, 0xFF00)), right(p, 16));
 }
-inline __m64 unchanged(__m64 p) { return p; }
+inline __m64 unchanged(__m64 p) {
+    return p;
+}
 // Three bytes in memory order bits 16-23, 8-15, 0-7.
 inline __m64 reversed_24(__m64 p) {
     return either(either(mask(right(p, 16), 0xFF), mask(p, 0xFF00)), mask(left(p, 16), 0xFF0000));
 }
-inline __m64 low_24(__m64 p) { return mask(p, 0xFFFFFF); }
+inline __m64 low_24(__m64 p) {
+    return mask(p, 0xFFFFFF);
+}
 
-inline __m64 s_to_15_bgr(__m64 s) { return p_to_15_rgb(s); }
+inline __m64 s_to_15_bgr(__m64 s) {
+    return p_to_15_rgb(s);
+}
 inline __m64 s_to_15_rgb(__m64 s) {
     return either(either(mask(right(s, 19), 0x1F), mask(right(s, 6), 0x3E0)),
                   mask(left(s, 7), 0x7C00));
 }
-inline __m64 s_to_16_bgr(__m64 s) { return p_to_16_rgb(s); }
+inline __m64 s_to_16_bgr(__m64 s) {
+    return p_to_16_rgb(s);
+}
 inline __m64 s_to_16_rgb(__m64 s) {
     return either(either(mask(right(s, 19), 0x1F), mask(right(s, 5), 0x7E0)),
                   mask(left(s, 8), 0xF800));
@@ -156,7 +179,8 @@ void convert_groups(uint8_t* destination, const uint8_t* source, const gfx_conte
 
 // 16-bit sources to 15/16-bit displays: four 16-bit lanes per value, eight pixels per step.
 inline __m64 s16_to_15_bgr(__m64 s) {
-    return either(_mm_and_si64(s, splat16(0x1F)), _mm_and_si64(_mm_srli_pi16(s, 1), splat16(0x7FE0)));
+    return either(_mm_and_si64(s, splat16(0x1F)),
+                  _mm_and_si64(_mm_srli_pi16(s, 1), splat16(0x7FE0)));
 }
 inline __m64 s16_to_15_rgb(__m64 s) {
     return either(either(_mm_srli_pi16(s, 11), _mm_and_si64(_mm_srli_pi16(s, 1), splat16(0x3E0))),
@@ -192,8 +216,7 @@ void mmx_blit_8_to_24_rgb(uint8_t* destination, int32_t destination_pitch) {
     mmx_walk<convert_groups<palette_entries, low_24, store_24>>(destination, destination_pitch);
 }
 void mmx_blit_8_to_32_rgb(uint8_t* destination, int32_t destination_pitch) {
-    mmx_walk<convert_groups<palette_entries, unchanged, store_32>>(destination,
-                                                                   destination_pitch);
+    mmx_walk<convert_groups<palette_entries, unchanged, store_32>>(destination, destination_pitch);
 }
 void mmx_blit_8_to_15_bgr(uint8_t* destination, int32_t destination_pitch) {
     mmx_walk<convert_groups<palette_entries, p_to_15_bgr, store_16>>(destination,
@@ -229,28 +252,22 @@ void mmx_blit_16_to_32(uint8_t* destination, int32_t destination_pitch) {
 }
 
 void mmx_blit_32_to_15_rgb(uint8_t* destination, int32_t destination_pitch) {
-    mmx_walk<convert_groups<true_colours, s_to_15_rgb, store_16>>(destination,
-                                                                  destination_pitch);
+    mmx_walk<convert_groups<true_colours, s_to_15_rgb, store_16>>(destination, destination_pitch);
 }
 void mmx_blit_32_to_16_rgb(uint8_t* destination, int32_t destination_pitch) {
-    mmx_walk<convert_groups<true_colours, s_to_16_rgb, store_16>>(destination,
-                                                                  destination_pitch);
+    mmx_walk<convert_groups<true_colours, s_to_16_rgb, store_16>>(destination, destination_pitch);
 }
 void mmx_blit_32_to_24_rgb(uint8_t* destination, int32_t destination_pitch) {
-    mmx_walk<convert_groups<true_colours, reversed_24, store_24>>(destination,
-                                                                  destination_pitch);
+    mmx_walk<convert_groups<true_colours, reversed_24, store_24>>(destination, destination_pitch);
 }
 void mmx_blit_32_to_32_rgb(uint8_t* destination, int32_t destination_pitch) {
-    mmx_walk<convert_groups<true_colours, s_to_32_rgb, store_32>>(destination,
-                                                                  destination_pitch);
+    mmx_walk<convert_groups<true_colours, s_to_32_rgb, store_32>>(destination, destination_pitch);
 }
 void mmx_blit_32_to_15_bgr(uint8_t* destination, int32_t destination_pitch) {
-    mmx_walk<convert_groups<true_colours, s_to_15_bgr, store_16>>(destination,
-                                                                  destination_pitch);
+    mmx_walk<convert_groups<true_colours, s_to_15_bgr, store_16>>(destination, destination_pitch);
 }
 void mmx_blit_32_to_16_bgr(uint8_t* destination, int32_t destination_pitch) {
-    mmx_walk<convert_groups<true_colours, s_to_16_bgr, store_16>>(destination,
-                                                                  destination_pitch);
+    mmx_walk<convert_groups<true_colours, s_to_16_bgr, store_16>>(destination, destination_pitch);
 }
 void mmx_blit_32_to_24_bgr(uint8_t* destination, int32_t destination_pitch) {
     mmx_walk<convert_groups<true_colours, low_24, store_24>>(destination, destination_pitch);

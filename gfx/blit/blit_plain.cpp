@@ -21,7 +21,9 @@ inline uint32_t load16(const uint8_t* p) {
     std::memcpy(&v, p, sizeof v);
     return v;
 }
-inline void store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, sizeof v); }
+inline void store32(uint8_t* p, uint32_t v) {
+    std::memcpy(p, &v, sizeof v);
+}
 inline void store16(uint8_t* p, uint32_t v) {
     const uint16_t h = static_cast<uint16_t>(v);
     std::memcpy(p, &h, sizeof h);
@@ -37,8 +39,7 @@ using line_converter = void (*)(uint8_t* destination, const uint8_t* source,
 
 // Visits height x scanline_size display rows; a dirty framebuffer line is converted anew into
 // each of its rows, a clean one leaves them untouched.
-template <line_converter convert>
-void walk_lines(uint8_t* destination, int32_t destination_pitch) {
+template <line_converter convert> void walk_lines(uint8_t* destination, int32_t destination_pitch) {
     const gfx_context* screen = gfx_screen;
     if (screen == nullptr || screen->visible_buffer == nullptr || screen->dirty == nullptr ||
         screen->scanline_size < 1 || screen->width < 1) {
@@ -86,7 +87,9 @@ constexpr uint32_t p_to_16_rgb(uint32_t p) {
 constexpr uint32_t p_to_32_bgr(uint32_t p) {
     return ((p << 16) & 0xFF0000) | (p & 0xFF00) | (p >> 16);
 }
-constexpr uint32_t p_to_32_rgb(uint32_t p) { return p; }
+constexpr uint32_t p_to_32_rgb(uint32_t p) {
+    return p;
+}
 
 // 32-bit framebuffer pixel S to the display formats.
 constexpr uint32_t s_to_15_bgr(uint32_t s) {

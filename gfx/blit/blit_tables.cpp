@@ -53,22 +53,31 @@ int32_t source_group(int32_t depth) {
     case 1:
     case 2:
     case 4:
-    case 8: return 0;
+    case 8:
+        return 0;
     case 15:
-    case 16: return 1;
+    case 16:
+        return 1;
     case 24:
-    case 32: return 2;
-    default: return -1;
+    case 32:
+        return 2;
+    default:
+        return -1;
     }
 }
 
 int32_t display_column(int32_t display_depth) {
     switch (display_depth) {
-    case 15: return 0;
-    case 16: return 1;
-    case 24: return 2;
-    case 32: return 3;
-    default: return -1;
+    case 15:
+        return 0;
+    case 16:
+        return 1;
+    case 24:
+        return 2;
+    case 32:
+        return 3;
+    default:
+        return -1;
     }
 }
 
@@ -86,9 +95,9 @@ conversion_routine select_blitter(int32_t display_depth, int32_t rgb_order) {
     if (column < 0) return nullptr;
 
     // The MMX forms have no line repetition and no tail handling.
-    const bool mmx = (screen->flags & context_mmx) != 0 && screen->scanline_size == 1 &&
-                     screen->width % 4 == 0;
-    const int32_t index = (mmx ? half_size : 0) + (rgb_order != 0 ? 0 : block_size) +
-                          group * group_size + column;
+    const bool mmx =
+        (screen->flags & context_mmx) != 0 && screen->scanline_size == 1 && screen->width % 4 == 0;
+    const int32_t index =
+        (mmx ? half_size : 0) + (rgb_order != 0 ? 0 : block_size) + group * group_size + column;
     return blitter_table[static_cast<size_t>(index)];
 }

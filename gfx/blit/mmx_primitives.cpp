@@ -14,8 +14,12 @@ inline __m64 load64(const uint8_t* p) {
     std::memcpy(&v, p, sizeof v);
     return v;
 }
-inline void store64(uint8_t* p, __m64 v) { std::memcpy(p, &v, sizeof v); }
-inline void store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, sizeof v); }
+inline void store64(uint8_t* p, __m64 v) {
+    std::memcpy(p, &v, sizeof v);
+}
+inline void store32(uint8_t* p, uint32_t v) {
+    std::memcpy(p, &v, sizeof v);
+}
 inline void store16(uint8_t* p, uint32_t v) {
     const uint16_t h = static_cast<uint16_t>(v);
     std::memcpy(p, &h, sizeof h);
@@ -34,10 +38,13 @@ inline void fill_blocks(uint8_t* destination, __m64 pattern, size_t blocks) {
         store64(destination + 16, pattern);
         store64(destination + 24, pattern);
     }
-    for (; blocks > 0; --blocks, destination += 8) store64(destination, pattern);
+    for (; blocks > 0; --blocks, destination += 8)
+        store64(destination, pattern);
 }
 
-inline __m64 pattern32(uint32_t value) { return _mm_set1_pi32(static_cast<int>(value)); }
+inline __m64 pattern32(uint32_t value) {
+    return _mm_set1_pi32(static_cast<int>(value));
+}
 
 // Each of the four bytes: (d + floor((c - d) * a / 256)) mod 256. Only bits 8-15 of the
 // product matter, and the low 16 bits of a 16-bit multiply hold them even when it overflows.
@@ -46,10 +53,10 @@ inline __m64 blend_span_bytes(__m64 d, __m64 colour_words, __m64 alpha_words) {
     const __m64 byte_mask = _mm_set1_pi16(0xFF);
     __m64 low = _mm_unpacklo_pi8(d, zero);
     __m64 high = _mm_unpackhi_pi8(d, zero);
-    low = _mm_add_pi16(low, _mm_srli_pi16(_mm_mullo_pi16(_mm_sub_pi16(colour_words, low),
-                                                         alpha_words), 8));
-    high = _mm_add_pi16(high, _mm_srli_pi16(_mm_mullo_pi16(_mm_sub_pi16(colour_words, high),
-                                                           alpha_words), 8));
+    low = _mm_add_pi16(
+        low, _mm_srli_pi16(_mm_mullo_pi16(_mm_sub_pi16(colour_words, low), alpha_words), 8));
+    high = _mm_add_pi16(
+        high, _mm_srli_pi16(_mm_mullo_pi16(_mm_sub_pi16(colour_words, high), alpha_words), 8));
     return _mm_packs_pu16(_mm_and_si64(low, byte_mask), _mm_and_si64(high, byte_mask));
 }
 
@@ -80,7 +87,8 @@ void mmx_copy(void* destination, const void* source, size_t count) {
         store64(d + 16, c);
         store64(d + 24, e);
     }
-    for (; blocks > 0; --blocks, d += 8, s += 8) store64(d, load64(s));
+    for (; blocks > 0; --blocks, d += 8, s += 8)
+        store64(d, load64(s));
     _mm_empty();
 }
 
@@ -155,8 +163,8 @@ void mmx_blend_span32(void* destination, uint32_t colour, size_t count) {
         store32(d, rb | ag);
         d += 4;
     }
-    const __m64 colour_words = _mm_unpacklo_pi8(_mm_cvtsi32_si64(static_cast<int>(colour)),
-                                                 _mm_setzero_si64());
+    const __m64 colour_words =
+        _mm_unpacklo_pi8(_mm_cvtsi32_si64(static_cast<int>(colour)), _mm_setzero_si64());
     const __m64 alpha_words = _mm_set1_pi16(static_cast<short>(a));
     for (size_t pairs = count / 2; pairs > 0; --pairs, d += 8) {
         store64(d, blend_span_bytes(load64(d), colour_words, alpha_words));
@@ -172,10 +180,9 @@ void mmx_blend_pixel32(draw_state* target, int32_t x, int32_t y, uint32_t colour
     const __m64 old = _mm_unpacklo_pi8(_mm_cvtsi32_si64(static_cast<int>(load32(pixel))), zero);
     const __m64 fresh = _mm_unpacklo_pi8(_mm_cvtsi32_si64(static_cast<int>(colour)), zero);
     // d * (256 - a) + c * a stays below 65536, so 16-bit words hold it exactly.
-    const __m64 sum =
-        _mm_add_pi16(_mm_mullo_pi16(old, _mm_set1_pi16(static_cast<short>(256 - a))),
-                     _mm_mullo_pi16(fresh, _mm_set1_pi16(static_cast<short>(a))));
-    store32(pixel, static_cast<uint32_t>(
-                       _mm_cvtsi64_si32(_mm_packs_pu16(_mm_srli_pi16(sum, 8), zero))));
+    const __m64 sum = _mm_add_pi16(_mm_mullo_pi16(old, _mm_set1_pi16(static_cast<short>(256 - a))),
+                                   _mm_mullo_pi16(fresh, _mm_set1_pi16(static_cast<short>(a))));
+    store32(pixel,
+            static_cast<uint32_t>(_mm_cvtsi64_si32(_mm_packs_pu16(_mm_srli_pi16(sum, 8), zero))));
     _mm_empty();
 }

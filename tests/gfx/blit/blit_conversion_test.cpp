@@ -16,11 +16,15 @@ constexpr uint8_t untouched = 0xA5;
 
 int32_t display_bytes(int32_t display_depth) {
     switch (display_depth) {
-    case 8: return 1;
+    case 8:
+        return 1;
     case 15:
-    case 16: return 2;
-    case 24: return 3;
-    default: return 4;
+    case 16:
+        return 2;
+    case 24:
+        return 3;
+    default:
+        return 4;
     }
 }
 
@@ -31,8 +35,7 @@ struct display_surface {
     std::vector<uint8_t> memory;
 
     display_surface(int32_t width, int32_t rows, int32_t display_depth)
-        : bytes_per_pixel(display_bytes(display_depth)),
-          pitch(2 * guard + width * bytes_per_pixel),
+        : bytes_per_pixel(display_bytes(display_depth)), pitch(2 * guard + width * bytes_per_pixel),
           memory(static_cast<size_t>(pitch * rows), untouched) {}
     uint8_t* row(int32_t r) { return memory.data() + r * pitch + guard; }
 };
@@ -106,8 +109,7 @@ void check_conversion(const conversion& c, int32_t width, int32_t scanline_size,
     ASSERT_NE(routine, nullptr);
     display_surface surface(width, 5 * scanline_size, c.display_depth);
     routine(surface.row(0), surface.pitch);
-    const bool allow_bit_15 =
-        mmx && c.source_depth == 16 && c.display_depth == 15 && c.rgb_order;
+    const bool allow_bit_15 = mmx && c.source_depth == 16 && c.display_depth == 15 && c.rgb_order;
     EXPECT_TRUE(rows_match(screen, surface, c, allow_bit_15));
 }
 
@@ -138,14 +140,16 @@ class copy_bytes_override {
 TEST(BlitConversion, PlainFormsMatchReferenceForOddAndEvenWidths) {
     copy_bytes_override copy;
     for (const conversion& c : every_conversion()) {
-        for (int32_t width : {1, 2, 3, 5, 6, 7, 100}) check_conversion(c, width, 1, false);
+        for (int32_t width : {1, 2, 3, 5, 6, 7, 100})
+            check_conversion(c, width, 1, false);
     }
 }
 
 TEST(BlitConversion, MmxFormsMatchReference) {
     copy_bytes_override copy;
     for (const conversion& c : every_conversion()) {
-        for (int32_t width : {4, 8, 12, 100}) check_conversion(c, width, 1, true);
+        for (int32_t width : {4, 8, 12, 100})
+            check_conversion(c, width, 1, true);
     }
 }
 
@@ -165,8 +169,7 @@ TEST(BlitConversion, MmxAndPlainFormsGiveTheSamePixels) {
         std::vector<uint8_t> outputs[2];
         for (int form = 0; form < 2; ++form) {
             test_screen screen(1280, 4, c.source_depth, 1, form == 1);
-            const conversion_routine routine =
-                select_blitter(c.display_depth, c.rgb_order ? 1 : 0);
+            const conversion_routine routine = select_blitter(c.display_depth, c.rgb_order ? 1 : 0);
             ASSERT_NE(routine, nullptr);
             display_surface surface(1280, 4, c.display_depth);
             routine(surface.row(0), surface.pitch);
@@ -252,11 +255,12 @@ TEST(BlitConversion, Rgb32To32PutsGreenInTheTopByte) {
 TEST(BlitConversion, SixPixels16To24WriteEighteenBytesInOneOrder) {
     test_screen screen(6, 1, 16, 1, false);
     const uint16_t pixels[6] = {0xF800, 0x07E0, 0x001F, 0xFFFF, 0x0801, 0x8410};
-    for (int32_t x = 0; x < 6; ++x) screen.set_pixel(x, 0, pixels[x]);
+    for (int32_t x = 0; x < 6; ++x)
+        screen.set_pixel(x, 0, pixels[x]);
     display_surface surface(6, 1, 24);
     select_blitter(24, 1)(surface.row(0), surface.pitch);
-    const uint8_t want[18] = {0xF8, 0, 0,    0, 0xFC, 0,    0,    0, 0xF8,
-                              0xF8, 0xFC, 0xF8, 0x08, 0, 0x08, 0x80, 0x80, 0x80};
+    const uint8_t want[18] = {0xF8, 0,    0,    0,    0xFC, 0,    0,    0,    0xF8,
+                              0xF8, 0xFC, 0xF8, 0x08, 0,    0x08, 0x80, 0x80, 0x80};
     EXPECT_EQ(std::vector<uint8_t>(surface.row(0), surface.row(0) + 18),
               std::vector<uint8_t>(want, want + 18));
     EXPECT_EQ(surface.row(0)[18], untouched);

@@ -24,8 +24,10 @@ test_screen::test_screen(int32_t width, int32_t height, int32_t depth, int32_t s
     framebuffer.assign(static_cast<size_t>(screen.pitch * height), 0);
     dirty.assign(static_cast<size_t>(height), 1);
     uint32_t state = 12345;
-    for (auto& byte : framebuffer) byte = static_cast<uint8_t>(next_random(&state));
-    for (auto& entry : screen.device_palette) entry = next_random(&state) & 0xFFFFFF;
+    for (auto& byte : framebuffer)
+        byte = static_cast<uint8_t>(next_random(&state));
+    for (auto& entry : screen.device_palette)
+        entry = next_random(&state) & 0xFFFFFF;
     screen.device_palette[255] = 0x00FFFFFF;
     screen.visible_buffer = framebuffer.data();
     screen.dirty = dirty.data();
@@ -78,13 +80,22 @@ std::vector<uint8_t> reference_bytes(const gfx_context& screen, uint32_t source,
     const uint32_t low = rgb_order ? r : b;
     uint32_t value = 0;
     switch (display_depth) {
-    case 15: value = ((high >> 3) << 10) | ((g >> 3) << 5) | (low >> 3); break;
-    case 16: value = ((high >> 3) << 11) | ((g >> 2) << 5) | (low >> 3); break;
-    case 24: value = (high << 16) | (g << 8) | low; break;
-    default: value = (top << 24) | (high << 16) | (g << 8) | low; break;
+    case 15:
+        value = ((high >> 3) << 10) | ((g >> 3) << 5) | (low >> 3);
+        break;
+    case 16:
+        value = ((high >> 3) << 11) | ((g >> 2) << 5) | (low >> 3);
+        break;
+    case 24:
+        value = (high << 16) | (g << 8) | low;
+        break;
+    default:
+        value = (top << 24) | (high << 16) | (g << 8) | low;
+        break;
     }
     const int32_t size = display_depth == 32 ? 4 : display_depth == 24 ? 3 : 2;
     std::vector<uint8_t> bytes(static_cast<size_t>(size));
-    for (int32_t i = 0; i < size; ++i) bytes[static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * i));
+    for (int32_t i = 0; i < size; ++i)
+        bytes[static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * i));
     return bytes;
 }

@@ -22,7 +22,8 @@ std::vector<uint8_t> guarded_fill(Fill fill, size_t unit, size_t count, uint32_t
 
 std::vector<uint8_t> expected_fill(size_t unit, size_t count, const uint8_t* pattern) {
     std::vector<uint8_t> memory(3 + unit * count + 16, untouched);
-    for (size_t i = 0; i < count; ++i) std::memcpy(memory.data() + 3 + i * unit, pattern, unit);
+    for (size_t i = 0; i < count; ++i)
+        std::memcpy(memory.data() + 3 + i * unit, pattern, unit);
     return memory;
 }
 
@@ -42,7 +43,8 @@ TEST(MmxFill, StoresExactlyCountUnitsForEveryRemainder) {
 
 TEST(MmxCopy, CopiesExactlyCountBytesFromAnyOffset) {
     std::vector<uint8_t> source(80);
-    for (size_t i = 0; i < source.size(); ++i) source[i] = static_cast<uint8_t>(i * 7 + 1);
+    for (size_t i = 0; i < source.size(); ++i)
+        source[i] = static_cast<uint8_t>(i * 7 + 1);
     for (size_t offset = 0; offset < 4; ++offset) {
         for (size_t count = 0; count <= 70; ++count) {
             std::vector<uint8_t> target(90, untouched);
