@@ -4,7 +4,9 @@
 
 console_device console_state;
 
-void console_state_clear() { console_state = console_device{}; }
+void console_state_clear() {
+    console_state = console_device{};
+}
 
 void console_handles_fetch() {
     if (console_state.handles_fetched) return;
@@ -30,8 +32,8 @@ void console_region_read() {
         return;
     }
     // The text screen spans the buffer's full width and the rows the window shows.
-    console_state.console_region = SMALL_RECT{0, info.srWindow.Top,
-                                        static_cast<SHORT>(info.dwSize.X - 1), info.srWindow.Bottom};
+    console_state.console_region = SMALL_RECT{
+        0, info.srWindow.Top, static_cast<SHORT>(info.dwSize.X - 1), info.srWindow.Bottom};
     console_state.saved_window = info.srWindow;
 }
 

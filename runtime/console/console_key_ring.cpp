@@ -35,10 +35,16 @@ int32_t console_key_take() {
     return code;
 }
 
-int32_t console_key_hit_flag() { return console_key_hit; }
-void console_key_hit_clear() { console_key_hit = 0; }
+int32_t console_key_hit_flag() {
+    return console_key_hit;
+}
+void console_key_hit_clear() {
+    console_key_hit = 0;
+}
 
-void console_close_post() { close_pending.fetch_add(1, std::memory_order_release); }
+void console_close_post() {
+    close_pending.fetch_add(1, std::memory_order_release);
+}
 
 void console_close_drain() {
     for (int32_t n = close_pending.exchange(0, std::memory_order_acquire); n > 0; --n)

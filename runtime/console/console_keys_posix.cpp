@@ -16,7 +16,9 @@ bool terminal_changed;
 termios saved_terminal;
 struct sigaction saved_hangup;
 
-void hangup_handler(int) { console_close_post(); }
+void hangup_handler(int) {
+    console_close_post();
+}
 
 void input_restore() {
     if (terminal_changed) tcsetattr(STDIN_FILENO, TCSANOW, &saved_terminal);

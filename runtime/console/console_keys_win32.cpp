@@ -1,7 +1,7 @@
+#include "runtime/console/console_keys_win32.h"
 #include "runtime/console/console.h"
 #include "runtime/console/console_device_win32.h"
 #include "runtime/console/console_key_ring.h"
-#include "runtime/console/console_keys_win32.h"
 #include "runtime/runtime.h"
 
 namespace {
@@ -9,7 +9,9 @@ namespace {
 uint32_t alt_code;
 int32_t ctrl_handler_installed;
 
-void ctrl_handler_remove() { SetConsoleCtrlHandler(console_ctrl_handler, FALSE); }
+void ctrl_handler_remove() {
+    SetConsoleCtrlHandler(console_ctrl_handler, FALSE);
+}
 
 void ctrl_handler_install() {
     if (ctrl_handler_installed) return;
@@ -35,8 +37,8 @@ void key_event_handle(const KEY_EVENT_RECORD& key) {
         return;
     }
     if (key.wRepeatCount == 0) return;
-    int32_t code = key_code_of(key.uChar.AsciiChar, key.wVirtualScanCode, key.wVirtualKeyCode,
-                               state, 0);
+    int32_t code =
+        key_code_of(key.uChar.AsciiChar, key.wVirtualScanCode, key.wVirtualKeyCode, state, 0);
     if (key.wVirtualKeyCode >= VK_NUMPAD0 && key.wVirtualKeyCode <= VK_NUMPAD9 && alt_only) {
         alt_code = alt_code * 10 + (key.wVirtualKeyCode - VK_NUMPAD0);
         if (code != -1) console_key_store(code);

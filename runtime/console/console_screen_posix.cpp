@@ -20,7 +20,9 @@ struct terminal_screen {
 
 terminal_screen screen{1, 1, 1};
 
-bool terminal_present() { return isatty(STDOUT_FILENO) == 1; }
+bool terminal_present() {
+    return isatty(STDOUT_FILENO) == 1;
+}
 
 void terminal_write(const char* bytes, int length) {
     while (length > 0) {
@@ -41,7 +43,9 @@ void cursor_move(int32_t row, int32_t column) {
 
 } // namespace
 
-void console_state_clear() { screen = terminal_screen{1, 1, 1}; }
+void console_state_clear() {
+    screen = terminal_screen{1, 1, 1};
+}
 
 void text_screen_size(int32_t* columns, int32_t* rows) {
     if (console_hooks.size) {
@@ -91,8 +95,7 @@ int32_t console_locate(int32_t row, int32_t column, int32_t cursor_visible) {
     if (!terminal_present()) return 0;
     if (row < 1) row = screen.cursor_row;
     if (column < 1) column = screen.cursor_column;
-    int32_t result =
-        (column & 0xFF) | ((row & 0xFF) << 8) | (screen.cursor_visible ? 0x10000 : 0);
+    int32_t result = (column & 0xFF) | ((row & 0xFF) << 8) | (screen.cursor_visible ? 0x10000 : 0);
     if (cursor_visible >= 0) {
         screen.cursor_visible = cursor_visible != 0;
         terminal_write(cursor_visible ? "\x1b[?25h" : "\x1b[?25l", 6);
@@ -101,4 +104,6 @@ int32_t console_locate(int32_t row, int32_t column, int32_t cursor_visible) {
     return result;
 }
 
-int32_t console_cursor_column() { return screen.cursor_column; }
+int32_t console_cursor_column() {
+    return screen.cursor_column;
+}

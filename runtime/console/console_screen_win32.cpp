@@ -78,8 +78,8 @@ int32_t text_width(int32_t columns, int32_t rows) {
         if (buffer && shrink) SetConsoleWindowInfo(buffer, TRUE, &shrunk);
     for (HANDLE buffer : console_state.console_buffers) {
         if (!buffer) continue;
-        SetConsoleScreenBufferSize(buffer, COORD{static_cast<SHORT>(new_columns),
-                                                 static_cast<SHORT>(new_rows)});
+        SetConsoleScreenBufferSize(
+            buffer, COORD{static_cast<SHORT>(new_columns), static_cast<SHORT>(new_rows)});
         SetConsoleWindowInfo(buffer, TRUE, &window);
     }
     console_state.region_fixed = 0;

@@ -11,11 +11,10 @@ struct layout_entry {
 };
 
 constexpr layout_entry us_layout[] = {
-    {0x08, '\b'}, {0x09, '\t'}, {0x0D, '\r'}, {0x1B, '\x1b'}, {0x20, ' '},
-    {0x6A, '*'},  {0x6B, '+'},  {0x6D, '-'},  {0x6E, '.'},    {0x6F, '/'},
-    {0xBA, ';'},  {0xBB, '='},  {0xBC, ','},  {0xBD, '-'},    {0xBE, '.'},
-    {0xBF, '/'},  {0xC0, '`'},  {0xDB, '['},  {0xDC, '\\'},   {0xDD, ']'},
-    {0xDE, '\''},
+    {0x08, '\b'}, {0x09, '\t'}, {0x0D, '\r'}, {0x1B, '\x1b'}, {0x20, ' '}, {0x6A, '*'},
+    {0x6B, '+'},  {0x6D, '-'},  {0x6E, '.'},  {0x6F, '/'},    {0xBA, ';'}, {0xBB, '='},
+    {0xBC, ','},  {0xBD, '-'},  {0xBE, '.'},  {0xBF, '/'},    {0xC0, '`'}, {0xDB, '['},
+    {0xDC, '\\'}, {0xDD, ']'},  {0xDE, '\''},
 };
 
 uint32_t layout_character(int32_t virtual_key) {
@@ -30,6 +29,6 @@ uint32_t layout_character(int32_t virtual_key) {
 
 int32_t key_code_of(int32_t character, int32_t scancode, int32_t virtual_key,
                     uint32_t control_state, int32_t no_fallback) {
-    return key_code_translate(character, scancode & 0xFFFF, virtual_key, control_state,
-                              no_fallback, layout_character);
+    return key_code_translate(character, scancode & 0xFFFF, virtual_key, control_state, no_fallback,
+                              layout_character);
 }

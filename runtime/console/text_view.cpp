@@ -41,10 +41,14 @@ int32_t text_view(int32_t top, int32_t bottom, int32_t move_cursor) {
     int32_t rows = screen_rows();
     if (rows == 0) rows = 25;
     bool changes = top >= 0 || bottom >= 0;
-    if (top < 0) top = view_top_row() + 1;
-    else if (top == 0) top = 1;
-    if (bottom < 0) bottom = view_bottom_row() + 1;
-    else if (bottom == 0) bottom = rows;
+    if (top < 0)
+        top = view_top_row() + 1;
+    else if (top == 0)
+        top = 1;
+    if (bottom < 0)
+        bottom = view_bottom_row() + 1;
+    else if (bottom == 0)
+        bottom = rows;
     if (bottom < top || top <= 0 || bottom <= 0 || top > rows || bottom > rows) return 0;
     if (changes) {
         set_view_rows(top - 1, bottom - 1);
@@ -68,7 +72,8 @@ int32_t text_locate(int32_t row, int32_t column, int32_t cursor_visible) {
     }
     if (!screen_output_ready) {
         screen_output_ready = true;
-        print_column = (console_hooks.column ? console_hooks.column() : console_cursor_column()) - 1;
+        print_column =
+            (console_hooks.column ? console_hooks.column() : console_cursor_column()) - 1;
         print_width = columns;
     }
     int32_t result = console_hooks.locate ? console_hooks.locate(row, column, cursor_visible)

@@ -6,10 +6,9 @@ namespace {
 
 // Virtual keys, scan codes and control-key states as a console key event carries them.
 constexpr int32_t vk_shift = 0x10, vk_control = 0x11, vk_menu = 0x12, vk_escape = 0x1B,
-                  vk_space = 0x20, vk_home = 0x24, vk_up = 0x26, vk_tab = 0x09,
-                  vk_f1 = 0x70, vk_f12 = 0x7B;
-constexpr uint32_t left_alt = 0x2, right_alt = 0x1, left_ctrl = 0x8, shift = 0x10,
-                   enhanced = 0x100;
+                  vk_space = 0x20, vk_home = 0x24, vk_up = 0x26, vk_tab = 0x09, vk_f1 = 0x70,
+                  vk_f12 = 0x7B;
+constexpr uint32_t left_alt = 0x2, right_alt = 0x1, left_ctrl = 0x8, shift = 0x10, enhanced = 0x100;
 
 struct translation {
     const char* key;
