@@ -1,0 +1,46 @@
+// Helpers of the window and GDI tests: a graphics context built by hand around a real GDI
+// window, real messages, and the X display read back with xwd.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "gfx/gfx_context.h"
+
+// Builds a context of width x height pixels at the given depth (1 to 32; stored as the mode set
+// stores it), makes it the open screen and starts the GDI driver on it. Returns the driver's
+// init result; the context stays open either way until close_test_screen.
+int32_t open_test_screen(int32_t width, int32_t height, int32_t depth, uint32_t flags = 0,
+                         int32_t scanline_size = 1, const char* title = "win32_tests");
+void close_test_screen();
+
+// Empties the key ring and the event queue.
+void drain_input();
+std::vector<event_record> take_events();
+
+// Lets the window thread run a few passes.
+void settle(DWORD milliseconds = 120);
+
+// Runs a command of the host system (through /bin/sh) and waits for it; its exit code, or -1.
+int run_host_command(const std::string& command);
+bool host_tool_available(const char* name);
+
+// The X display as 8-bit RGB pixels.
+struct screenshot {
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<uint8_t> rgb;
+    bool valid() const { return width > 0 && height > 0; }
+    // 0x00RRGGBB at a screen position; 0xFF000000 outside the picture.
+    uint32_t pixel(int32_t x, int32_t y) const;
+};
+screenshot take_screenshot();
+
+// Screen position of a client point of the graphics window.
+POINT client_to_screen(int32_t x, int32_t y);
+// Colour at a client point in a screenshot.
+uint32_t client_pixel(const screenshot& shot, int32_t x, int32_t y);
+// Whether two colours differ by at most tolerance in each channel.
+bool near_colour(uint32_t a, uint32_t b, int32_t tolerance = 8);
