@@ -1,7 +1,7 @@
 // Conversion throughput on a 1280 x 768 frame with every line dirty, plain and MMX forms.
 // Prints one line per conversion: blit <source depth> <display depth> <rgb|bgr> <plain|mmx>
 // <megapixels per second>, then the 32-to-32 copy against memcpy of the same bytes.
-// Usage: blit_bench [batches]   (default 7; the best batch counts)
+// Usage: blit_bench [batches [frames]]   (default 7 batches of 20 frames; the best batch counts)
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -17,7 +17,7 @@ namespace {
 
 constexpr int32_t width = 1280;
 constexpr int32_t height = 768;
-constexpr int32_t frames_per_batch = 20;
+int32_t frames_per_batch = 20;
 
 void plain_copy(void* destination, const void* source, size_t count) {
     std::memcpy(destination, source, count);
@@ -44,8 +44,9 @@ int32_t display_bytes(int32_t display_depth) {
 
 int main(int argc, char** argv) {
     const int32_t batches = argc > 1 ? std::atoi(argv[1]) : 7;
-    if (batches < 1) {
-        std::fprintf(stderr, "usage: blit_bench [batches]\n");
+    if (argc > 2) frames_per_batch = std::atoi(argv[2]);
+    if (batches < 1 || frames_per_batch < 1) {
+        std::fprintf(stderr, "usage: blit_bench [batches [frames]]\n");
         return 1;
     }
     auto screen = std::make_unique<gfx_context>();

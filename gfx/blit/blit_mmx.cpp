@@ -49,17 +49,43 @@ inline __m64 left(__m64 v, int n) {
     return _mm_slli_pi32(v, n);
 }
 
-using line_converter = void (*)(uint8_t* destination, const uint8_t* source,
-                                const gfx_context& screen);
+// Per-lane formulas, the same as the plain forms'.
+using lane_format = __m64 (*)(__m64 v);
 
-template <line_converter convert> void mmx_walk(uint8_t* destination, int32_t destination_pitch) {
+// What a line converter reads besides the line itself. For palette sources the walk converts
+// the 256 device palette entries to the display format once per call, two at a time.
+struct line_inputs {
+    int32_t width;
+    const uint32_t* palette;
+    const uint32_t* expansion;
+};
+
+using line_converter = void (*)(uint8_t* destination, const uint8_t* source,
+                                const line_inputs& inputs);
+
+template <line_converter convert, lane_format palette_format = nullptr>
+void mmx_walk(uint8_t* destination, int32_t destination_pitch) {
     const gfx_context* screen = gfx_screen;
     if (screen == nullptr || screen->visible_buffer == nullptr || screen->dirty == nullptr) {
         return;
     }
+    uint32_t palette[256];
+    line_inputs inputs{screen->width, nullptr, expand16_table};
     const uint8_t* source = screen->visible_buffer;
     for (int32_t y = 0; y < screen->height; ++y) {
-        if (screen->dirty[y] != 0) convert(destination, source, *screen);
+        if (screen->dirty[y] != 0) {
+            if constexpr (palette_format != nullptr) {
+                if (inputs.palette == nullptr) {
+                    const auto* entries = reinterpret_cast<const uint8_t*>(screen->device_palette);
+                    auto* converted = reinterpret_cast<uint8_t*>(palette);
+                    for (int32_t i = 0; i < 256 * 4; i += 8) {
+                        store64(converted + i, palette_format(load64(entries + i)));
+                    }
+                    inputs.palette = palette;
+                }
+            }
+            convert(destination, source, inputs);
+        }
         source += screen->pitch;
         destination += destination_pitch;
     }
@@ -71,30 +97,28 @@ struct group {
     __m64 first;  // pixels x, x + 1
     __m64 second; // pixels x + 2, x + 3
 };
-using group_fetch = group (*)(const uint8_t* line, int32_t x, const gfx_context& screen);
+using group_fetch = group (*)(const uint8_t* line, int32_t x, const line_inputs& inputs);
 
-inline group palette_entries(const uint8_t* line, int32_t x, const gfx_context& screen) {
+// Converted palette entries of four indices read as one 32-bit word.
+inline group palette_entries(const uint8_t* line, int32_t x, const line_inputs& inputs) {
     const uint32_t indices = load32(line + x);
-    const uint32_t* palette = screen.device_palette;
+    const uint32_t* palette = inputs.palette;
     return {lanes(palette[indices & 0xFF], palette[(indices >> 8) & 0xFF]),
             lanes(palette[(indices >> 16) & 0xFF], palette[indices >> 24])};
 }
-inline group true_colours(const uint8_t* line, int32_t x, const gfx_context&) {
+inline group true_colours(const uint8_t* line, int32_t x, const line_inputs&) {
     return {load64(line + 4 * x), load64(line + 4 * x + 8)};
 }
-inline uint32_t expand16(const uint32_t* table, uint32_t s) {
-    return table[s & 0xFF] | table[256 + ((s >> 8) & 0xFF)];
+// A 16-bit pixel's bytes index the two halves of the table directly.
+inline uint32_t expand16(const uint32_t* table, const uint8_t* pixel) {
+    return table[pixel[0]] | table[256 + pixel[1]];
 }
-inline group expansions(const uint8_t* line, int32_t x, const gfx_context&) {
-    const uint32_t* table = expand16_table;
-    const uint32_t first = load32(line + 2 * x);
-    const uint32_t second = load32(line + 2 * x + 4);
-    return {lanes(expand16(table, first), expand16(table, first >> 16)),
-            lanes(expand16(table, second), expand16(table, second >> 16))};
+inline group expansions(const uint8_t* line, int32_t x, const line_inputs& inputs) {
+    const uint32_t* table = inputs.expansion;
+    const uint8_t* pixels = line + 2 * x;
+    return {lanes(expand16(table, pixels), expand16(table, pixels + 2)),
+            lanes(expand16(table, pixels + 4), expand16(table, pixels + 6))};
 }
-
-// Per-lane formulas, the same as the plain forms'.
-using lane_format = __m64 (*)(__m64 v);
 
 inline __m64 p_to_15_bgr(__m64 p) {
     return either(either(mask(left(p, 7), 0x7C00), mask(right(p, 6), 0x3E0)),
@@ -170,10 +194,21 @@ inline void store_32(uint8_t* row, int32_t x, __m64 first, __m64 second) {
 }
 
 template <group_fetch fetch, lane_format format, group_store store>
-void convert_groups(uint8_t* destination, const uint8_t* source, const gfx_context& screen) {
-    for (int32_t x = 0; x + 4 <= screen.width; x += 4) {
-        const group pixels = fetch(source, x, screen);
+void convert_groups(uint8_t* destination, const uint8_t* source, const line_inputs& inputs) {
+    for (int32_t x = 0; x + 4 <= inputs.width; x += 4) {
+        const group pixels = fetch(source, x, inputs);
         store(destination, x, format(pixels.first), format(pixels.second));
+    }
+}
+
+// Palette entries already in a 15/16-bit format: four pixels per 64-bit store.
+void convert_palette_16(uint8_t* destination, const uint8_t* source, const line_inputs& inputs) {
+    const uint32_t* palette = inputs.palette;
+    for (int32_t x = 0; x + 4 <= inputs.width; x += 4) {
+        const uint32_t indices = load32(source + x);
+        const uint32_t first = palette[indices & 0xFF] | (palette[(indices >> 8) & 0xFF] << 16);
+        const uint32_t second = palette[(indices >> 16) & 0xFF] | (palette[indices >> 24] << 16);
+        store64(destination + 2 * x, lanes(first, second));
     }
 }
 
@@ -192,8 +227,8 @@ inline __m64 s16_to_16_rgb(__m64 s) {
 }
 
 template <lane_format format>
-void convert_16_to_16(uint8_t* destination, const uint8_t* source, const gfx_context& screen) {
-    const int32_t width = screen.width;
+void convert_16_to_16(uint8_t* destination, const uint8_t* source, const line_inputs& inputs) {
+    const int32_t width = inputs.width;
     int32_t x = 0;
     for (; x + 8 <= width; x += 8) {
         store64(destination + 2 * x, format(load64(source + 2 * x)));
@@ -205,34 +240,32 @@ void convert_16_to_16(uint8_t* destination, const uint8_t* source, const gfx_con
 } // namespace
 
 void mmx_blit_8_to_15_rgb(uint8_t* destination, int32_t destination_pitch) {
-    mmx_walk<convert_groups<palette_entries, p_to_15_rgb, store_16>>(destination,
-                                                                     destination_pitch);
+    mmx_walk<convert_palette_16, p_to_15_rgb>(destination, destination_pitch);
 }
 void mmx_blit_8_to_16_rgb(uint8_t* destination, int32_t destination_pitch) {
-    mmx_walk<convert_groups<palette_entries, p_to_16_rgb, store_16>>(destination,
-                                                                     destination_pitch);
+    mmx_walk<convert_palette_16, p_to_16_rgb>(destination, destination_pitch);
 }
 void mmx_blit_8_to_24_rgb(uint8_t* destination, int32_t destination_pitch) {
-    mmx_walk<convert_groups<palette_entries, low_24, store_24>>(destination, destination_pitch);
+    mmx_walk<convert_groups<palette_entries, unchanged, store_24>, low_24>(destination,
+                                                                           destination_pitch);
 }
 void mmx_blit_8_to_32_rgb(uint8_t* destination, int32_t destination_pitch) {
-    mmx_walk<convert_groups<palette_entries, unchanged, store_32>>(destination, destination_pitch);
+    mmx_walk<convert_groups<palette_entries, unchanged, store_32>, unchanged>(destination,
+                                                                              destination_pitch);
 }
 void mmx_blit_8_to_15_bgr(uint8_t* destination, int32_t destination_pitch) {
-    mmx_walk<convert_groups<palette_entries, p_to_15_bgr, store_16>>(destination,
-                                                                     destination_pitch);
+    mmx_walk<convert_palette_16, p_to_15_bgr>(destination, destination_pitch);
 }
 void mmx_blit_8_to_16_bgr(uint8_t* destination, int32_t destination_pitch) {
-    mmx_walk<convert_groups<palette_entries, p_to_16_bgr, store_16>>(destination,
-                                                                     destination_pitch);
+    mmx_walk<convert_palette_16, p_to_16_bgr>(destination, destination_pitch);
 }
 void mmx_blit_8_to_24_bgr(uint8_t* destination, int32_t destination_pitch) {
-    mmx_walk<convert_groups<palette_entries, reversed_24, store_24>>(destination,
-                                                                     destination_pitch);
+    mmx_walk<convert_groups<palette_entries, unchanged, store_24>, reversed_24>(destination,
+                                                                                destination_pitch);
 }
 void mmx_blit_8_to_32_bgr(uint8_t* destination, int32_t destination_pitch) {
-    mmx_walk<convert_groups<palette_entries, p_to_32_bgr, store_32>>(destination,
-                                                                     destination_pitch);
+    mmx_walk<convert_groups<palette_entries, unchanged, store_32>, p_to_32_bgr>(destination,
+                                                                                destination_pitch);
 }
 
 void mmx_blit_16_to_15_rgb(uint8_t* destination, int32_t destination_pitch) {
