@@ -98,13 +98,13 @@ std::string hex(uint32_t value) {
     return ::testing::AssertionSuccess();
 }
 
-// Five lines, two of them clean; the first pixel carries a value worked out by hand.
+// Five lines, the first of them clean; line 1 starts with a value worked out by hand.
 void check_conversion(const conversion& c, int32_t width, int32_t scanline_size, bool mmx) {
     SCOPED_TRACE(describe(c, width, scanline_size, mmx));
     test_screen screen(width, 5, c.source_depth, scanline_size, mmx);
-    screen.dirty = {1, 0, 1, 1, 0};
+    screen.dirty = {0, 1, 1, 0, 1};
     screen.context->dirty = screen.dirty.data();
-    screen.set_pixel(0, 0, c.source_depth == 8 ? 255 : c.source_depth == 16 ? 0xFFFF : 0xFF123456);
+    screen.set_pixel(0, 1, c.source_depth == 8 ? 255 : c.source_depth == 16 ? 0xFFFF : 0xFF123456);
     const conversion_routine routine = select_blitter(c.display_depth, c.rgb_order ? 1 : 0);
     ASSERT_NE(routine, nullptr);
     display_surface surface(width, 5 * scanline_size, c.display_depth);
@@ -244,6 +244,22 @@ TEST(BlitConversion, Full16BitPixelExpandsWithoutLowBitReplication) {
         for (int32_t order : {0, 1}) {
             EXPECT_EQ(convert_first_pixel(16, 0xFFFF, 32, order, mmx), 0x00F8FCF8u);
         }
+    }
+}
+
+TEST(BlitConversion, PaletteChangeShowsInTheNextConversion) {
+    for (bool mmx : {false, true}) {
+        test_screen screen(4, 1, 8, 1, mmx);
+        screen.set_pixel(0, 0, 7);
+        screen.context->device_palette[7] = 0x000000FF;
+        display_surface surface(4, 1, 32);
+        const conversion_routine routine = select_blitter(32, 0);
+        routine(surface.row(0), surface.pitch);
+        EXPECT_EQ(surface.row(0)[2], 0xFF);
+        screen.context->device_palette[7] = 0x00FF0000;
+        routine(surface.row(0), surface.pitch);
+        EXPECT_EQ(surface.row(0)[0], 0xFF);
+        EXPECT_EQ(surface.row(0)[2], 0x00);
     }
 }
 
