@@ -49,7 +49,7 @@ inline __m64 left(__m64 v, int n) {
     return _mm_slli_pi32(v, n);
 }
 
-// Per-lane formulas, the same as the plain forms'.
+// A formula applied to each 32-bit lane (or 16-bit lane for 16-bit sources).
 using lane_format = __m64 (*)(__m64 v);
 
 // What a line converter reads besides the line itself. For palette sources the walk converts
@@ -120,6 +120,7 @@ inline group expansions(const uint8_t* line, int32_t x, const line_inputs& input
             lanes(expand16(table, pixels + 4), expand16(table, pixels + 6))};
 }
 
+// Palette entry P and 32-bit pixel S to the display formats, as in the plain forms.
 inline __m64 p_to_15_bgr(__m64 p) {
     return either(either(mask(left(p, 7), 0x7C00), mask(right(p, 6), 0x3E0)),
                   mask(right(p, 19), 0x1F));
