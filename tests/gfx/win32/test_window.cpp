@@ -16,14 +16,6 @@ namespace {
 gfx_context* test_context;
 uint8_t* test_page;
 uint8_t* test_pages[1];
-
-// A host path as Wine shows it: drive Z: is the host's root.
-std::string windows_path(const char* host_path) {
-    std::string path = std::string("Z:") + host_path;
-    for (char& ch : path)
-        if (ch == '/') ch = '\\';
-    return path;
-}
 // The next number of a PPM header, skipping blanks, comments and an optional leading letter;
 // the single blank after the last number is consumed with it. -1 when there is none.
 int read_ppm_number(FILE* file, int letter = 0) {
@@ -47,6 +39,13 @@ int read_ppm_number(FILE* file, int letter = 0) {
     return value;
 }
 } // namespace
+
+std::string windows_path(const char* host_path) {
+    std::string path = std::string("Z:") + host_path;
+    for (char& ch : path)
+        if (ch == '/') ch = '\\';
+    return path;
+}
 
 int32_t open_test_screen(int32_t width, int32_t height, int32_t depth, uint32_t flags,
                          int32_t scanline_size, const char* title) {

@@ -27,6 +27,9 @@ void settle(DWORD milliseconds = 120);
 int run_host_command(const std::string& command);
 bool host_tool_available(const char* name);
 
+// A host path as Wine shows it: drive Z: is the host's root.
+std::string windows_path(const char* host_path);
+
 // The X display as 8-bit RGB pixels.
 struct screenshot {
     int32_t width = 0;
