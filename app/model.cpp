@@ -11,6 +11,11 @@ namespace {
 
 using extended = long double;
 
+// A stored value taken into extended precision. Loop constants stay in their stored width
+// and are widened where used: a spilled extended value costs a slow 80-bit reload.
+constexpr extended wide(float v) { return v; }
+constexpr extended wide(double v) { return v; }
+
 // The per-cloud arrays in allocation order.
 constexpr float* model_state::*cloud_arrays[] = {
     &model_state::radius,      &model_state::phase,           &model_state::angularStep,
@@ -137,14 +142,41 @@ float phase_advance(float phase, float angularStep) {
     return advanced;
 }
 
+namespace {
+
+// The floor of y through plain double arithmetic when y lies farther than margin from every
+// integer: the extended-precision value that y approximates within margin then has the same
+// floor. False when y is that close to an integer, or outside the 32-bit range, or NaN; the
+// caller then takes the exact extended path. This keeps the bins off the slow x87-to-integer
+// path, whose late result would hold up the histogram stores.
+inline bool clear_floor(double y, double margin, int32_t* result) {
+    if (!(y > -2147483647.0 && y < 2147483647.0)) return false;
+    int32_t floor = static_cast<int32_t>(y);    // toward zero
+    floor -= y < static_cast<double>(floor);     // down for negative fractions
+    const double fraction = y - floor;           // within 2^-53 of the true fraction
+    if (!(fraction > margin && fraction < 1.0 - margin)) return false;
+    *result = floor;
+    return true;
+}
+
+} // namespace
+
 bool velocity_bin(float velocity, float velocityRange, int32_t* bin) {
+    // 1000 v is exact in double; the quotient and the sum are each within 2^-53 of their
+    // value, the extended ones within 2^-64.
+    const double quotient = 1000.0 * velocity / velocityRange;
+    const double y = quotient + 500.0;
+    if (clear_floor(y, 0x1p-50 * (std::fabs(quotient) + std::fabs(y) + 1.0), bin)) return true;
     return floor_int32(1000.0L * velocity / velocityRange + 500.0L, bin);
 }
 
 bool delay_bin(float delay, float delayOrigin, int32_t* bin) {
+    const double y = static_cast<double>(delay) - delayOrigin;
     int32_t below;
-    if (!floor_int32(static_cast<extended>(delay) - delayOrigin, &below) || below == INT32_MAX)
+    if (!clear_floor(y, 0x1p-50 * (std::fabs(y) + 1.0), &below) &&
+        !floor_int32(wide(delay) - delayOrigin, &below))
         return false;
+    if (below == INT32_MAX) return false;
     *bin = below + 1;
     return true;
 }
@@ -155,123 +187,150 @@ double brightness(float distance, float exponent) {
     return exponent == 2.0f ? q * q : std::pow(q, static_cast<double>(exponent));
 }
 
-void model_step(model_state* state) {
-    const model_parameters& p = state->parameters;
-    model_state& s = *state;
-    const extended sourceX = s.sourceX, sourceY = s.sourceY, sourceHeight = p.sourceHeight;
-    const extended softeningSq = s.softeningSq;
-    const extended cosIncl = s.cosIncl, sinIncl = s.sinIncl;
-    const extended velocityScale = p.velocityScale, orbitConstant = p.orbitConstant;
-    const extended noiseAmplitude = p.noiseAmplitude, driftRate = p.driftRate;
-    const extended innerRadius = p.innerRadius, outerRadius = p.outerRadius;
-    const extended reinjectJitter = p.reinjectJitter, growthRate = p.growthRate;
-    const bool growing = p.growthRate > 0.0f;
-    double delaySum = s.delaySum;
+namespace {
 
+// The step runs as six passes over the clouds, each in cloud order. They store exactly what
+// taking each cloud through the fourteen steps at once stores: a cloud's values depend on no
+// other cloud, and every accumulator and the random generator still see the clouds in
+// order. Each pass is a short chain of extended-precision work per cloud, and a value
+// rounded to single reaches the next pass through the cache rather than through a slow
+// store-to-load forward, so the processor overlaps many clouds at a time.
+
+// Steps 1 and 2: phase and position in the tilted orbit frame.
+void step_orbits(model_state& s) {
     for (int32_t n = 1; n <= cloud_count; ++n) {
-        // The draws come first so that no extended value has to live across the calls; their
-        // order (u1 to u5, then u6 if re-injected) is what the generator sees.
+        const float phase = phase_advance(s.phase[n], s.angularStep[n]);
+        s.phase[n] = phase;
+        double sinPhase, cosPhase;
+        orbit_sincos_inline(phase, &sinPhase, &cosPhase);
+        const float radius = s.radius[n];
+        s.orbitZ[n] = static_cast<float>(wide(sinPhase) * radius * s.sinTilt[n]);
+        s.orbitY[n] = static_cast<float>(wide(cosPhase) * radius);
+        s.orbitX[n] = static_cast<float>(wide(sinPhase) * radius * s.cosTilt[n]);
+    }
+}
+
+// Steps 3 and 4: node rotation and projection at the inclination.
+void step_projection(model_state& s) {
+    const float cosIncl = s.cosIncl, sinIncl = s.sinIncl;
+    for (int32_t n = 1; n <= cloud_count; ++n) {
+        const float sinNode = s.sinNode[n], cosNode = s.cosNode[n];
+        const float orbitX = s.orbitX[n], orbitY = s.orbitY[n], orbitZ = s.orbitZ[n];
+        const float diskX = static_cast<float>(wide(cosNode) * orbitY - wide(sinNode) * orbitX);
+        const float diskY = static_cast<float>(wide(sinNode) * orbitY + wide(cosNode) * orbitX);
+        s.diskX[n] = diskX;
+        s.diskY[n] = diskY;
+        s.screenX[n] = diskX;
+        s.screenY[n] = static_cast<float>(wide(cosIncl) * diskY + wide(sinIncl) * orbitZ);
+        s.lineOfSight[n] = static_cast<float>(-wide(diskY) * sinIncl + wide(cosIncl) * orbitZ);
+    }
+}
+
+// The kinematic part of step 5 (kept in velocity[] for step_draws to complete), the
+// distance of step 7 and the delay of step 9.
+void step_distances(model_state& s) {
+    const model_parameters& p = s.parameters;
+    const float sourceX = s.sourceX, sourceY = s.sourceY, sourceHeight = p.sourceHeight;
+    const float softeningSq = s.softeningSq;
+    const float velocityScale = p.velocityScale, orbitConstant = p.orbitConstant;
+    for (int32_t n = 1; n <= cloud_count; ++n) {
+        const float lineOfSight = s.lineOfSight[n];
+        s.velocity[n] = static_cast<float>(-(wide(lineOfSight) - s.prevLineOfSight[n]) *
+                                           velocityScale / orbitConstant);
+        const extended dx = wide(s.diskX[n]) - sourceX;
+        const extended dy = wide(s.diskY[n]) - sourceY;
+        const extended dz = wide(s.orbitZ[n]) - sourceHeight;
+        const float distance =
+            static_cast<float>(std::sqrt(((dx * dx + dy * dy) + dz * dz) + softeningSq));
+        s.distance[n] = distance;
+        s.delay[n] = static_cast<float>(wide(lineOfSight) + distance);
+    }
+}
+
+// The noise of step 5, then 11 to 13, with the draws in their order: u1 to u5 for each
+// cloud, u6 right after them when the cloud is re-injected.
+void step_draws(model_state& s) {
+    const model_parameters& p = s.parameters;
+    const float noiseAmplitude = p.noiseAmplitude, driftRate = p.driftRate;
+    const float innerRadius = p.innerRadius, outerRadius = p.outerRadius;
+    const float reinjectJitter = p.reinjectJitter, growthRate = p.growthRate;
+    const bool growing = p.growthRate > 0.0f;
+    for (int32_t n = 1; n <= cloud_count; ++n) {
+        // Drawn first so that no extended value has to live across the calls.
         const double u1 = random_next(1.0f);
         const double u2 = random_next(1.0f);
         const double u3 = random_next(1.0f);
         const double u4 = random_next(1.0f);
         const double u5 = random_next(1.0f);
 
-        // 1. Phase.
-        const float phase = phase_advance(s.phase[n], s.angularStep[n]);
-        s.phase[n] = phase;
-
-        // 2. Position in the tilted orbit frame.
-        double sinPhase, cosPhase;
-        orbit_sincos_inline(phase, &sinPhase, &cosPhase);
-        const extended radius = s.radius[n];
-        const float orbitZ = static_cast<float>(sinPhase * radius * s.sinTilt[n]);
-        const float orbitY = static_cast<float>(cosPhase * radius);
-        const float orbitX = static_cast<float>(sinPhase * radius * s.cosTilt[n]);
-        s.orbitZ[n] = orbitZ;
-        s.orbitY[n] = orbitY;
-        s.orbitX[n] = orbitX;
-
-        // 3. Node rotation.
-        const extended sinNode = s.sinNode[n], cosNode = s.cosNode[n];
-        const float diskX = static_cast<float>(cosNode * orbitY - sinNode * orbitX);
-        const float diskY = static_cast<float>(sinNode * orbitY + cosNode * orbitX);
-        s.diskX[n] = diskX;
-        s.diskY[n] = diskY;
-
-        // 4. Projection at the inclination.
-        s.screenX[n] = diskX;
-        s.screenY[n] = static_cast<float>(cosIncl * diskY + sinIncl * orbitZ);
-        const float lineOfSight = static_cast<float>(-static_cast<extended>(diskY) * sinIncl +
-                                                     cosIncl * orbitZ);
-        s.lineOfSight[n] = lineOfSight;
-
-        // 5. Velocity: kinematic part stored as a single, then the noise of four uniforms,
-        // summed in double.
-        const float kinematic = static_cast<float>(
-            -(static_cast<extended>(lineOfSight) - s.prevLineOfSight[n]) * velocityScale /
-            orbitConstant);
-        double sum = static_cast<double>(static_cast<extended>(u1) + u2);
-        sum = static_cast<double>(static_cast<extended>(sum) + u3);
-        sum = static_cast<double>(static_cast<extended>(sum) + u4);
-        const float velocity = static_cast<float>(
-            kinematic + (static_cast<extended>(sum) + (-2.0L)) * noiseAmplitude);
-        s.velocity[n] = velocity;
-
-        // 6. Velocity bin.
-        int32_t velocityBin;
-        const bool hasVelocityBin = velocity_bin(velocity, p.velocityRange, &velocityBin);
-
-        // 7. Softened distance to the source.
-        const extended dx = static_cast<extended>(diskX) - sourceX;
-        const extended dy = static_cast<extended>(diskY) - sourceY;
-        const extended dz = static_cast<extended>(orbitZ) - sourceHeight;
-        const float distance = static_cast<float>(std::sqrt(((dx * dx + dy * dy) + dz * dz) +
-                                                            softeningSq));
-        s.distance[n] = distance;
-
-        // 8. Line profile.
-        if (hasVelocityBin && profile_bin_used(velocityBin)) {
-            float& bin = s.lineProfile[velocityBin];
-            bin = static_cast<float>(brightness(distance, p.brightnessExponent) +
-                                     static_cast<extended>(bin));
-        }
-
-        // 9. Delay. meanDelay = delaySum / n is overwritten for every cloud, so only the
-        // last quotient (n = 10000) is kept, after the loop.
-        const float delay = static_cast<float>(static_cast<extended>(lineOfSight) + distance);
-        s.delay[n] = delay;
-        delaySum = static_cast<double>(static_cast<extended>(delaySum) + delay);
-
-        // 10. Delay histogram: counts, not weighted.
-        int32_t delayBin;
-        if (delay_bin(delay, s.delayOrigin, &delayBin) && delay_bin_used(delayBin))
-            s.delayHistogram[delayBin] += 1.0;
+        // 5. The noise: four uniforms summed in double, less 2, times the amplitude. The
+        // draws are multiples of 2^-32 below 1, so these double sums are exact.
+        const double centred = ((u1 + u2) + u3) + u4 + (-2.0);
+        s.velocity[n] = static_cast<float>(wide(s.velocity[n]) + wide(centred) * noiseAmplitude);
 
         // 11. Radius drift.
-        float r = static_cast<float>(radius - static_cast<extended>(s.angularStep[n]) * radius *
-                                                  driftRate);
+        const float radius = s.radius[n];
+        float r = static_cast<float>(wide(radius) - wide(s.angularStep[n]) * radius * driftRate);
 
         // 12. Re-injection when the radius is below the threshold or not comparable with it.
         const extended threshold =
-            (static_cast<extended>(u5) + (-0.5L)) * innerRadius * reinjectJitter + innerRadius;
-        if (!(static_cast<extended>(r) >= threshold)) {
-            const extended u6 = random_next(1.0f);
-            r = static_cast<float>((u6 + (-0.5L)) * outerRadius * reinjectJitter + outerRadius);
+            (wide(u5) + (-0.5)) * innerRadius * reinjectJitter + innerRadius;
+        if (!(wide(r) >= threshold)) {
+            const double u6 = random_next(1.0f);
+            r = static_cast<float>((wide(u6) + (-0.5)) * outerRadius * reinjectJitter +
+                                   outerRadius);
         }
 
         // 13. Growth.
-        if (growing) {
-            const extended grown = r;
-            r = static_cast<float>((growthRate * grown / 1000.0L + 1.0L) * grown);
-        }
+        if (growing) r = static_cast<float>((wide(growthRate) * r / 1000.0 + 1.0) * r);
         s.radius[n] = r;
+    }
+}
 
-        // 14. Angular step from the new radius.
-        s.angularStep[n] = angular_step(r, p.orbitConstant);
+// Steps 6, 8, the sum of 9, and 10: the accumulators.
+void step_accumulators(model_state& s) {
+    const model_parameters& p = s.parameters;
+    const float velocityRange = p.velocityRange, brightnessExponent = p.brightnessExponent;
+    const float delayOrigin = s.delayOrigin;
+    double delaySum = s.delaySum;
+    for (int32_t n = 1; n <= cloud_count; ++n) {
+        int32_t velocityBin;
+        if (velocity_bin(s.velocity[n], velocityRange, &velocityBin) &&
+            profile_bin_used(velocityBin)) {
+            float& bin = s.lineProfile[velocityBin];
+            bin = static_cast<float>(wide(brightness(s.distance[n], brightnessExponent)) + bin);
+        }
+
+        // meanDelay = delaySum / n is overwritten for every cloud, so only the last quotient
+        // (n = 10000) is kept, after the loop.
+        const float delay = s.delay[n];
+        delaySum = static_cast<double>(wide(delaySum) + delay);
+
+        // Counts, not weighted.
+        int32_t delayBin;
+        if (delay_bin(delay, delayOrigin, &delayBin) && delay_bin_used(delayBin))
+            s.delayHistogram[delayBin] += 1.0;
     }
     s.delaySum = delaySum;
-    s.meanDelay = static_cast<double>(static_cast<extended>(delaySum) / cloud_count);
+    s.meanDelay = static_cast<double>(wide(delaySum) / cloud_count);
+}
+
+// Step 14: the angular step from the new radius.
+void step_angular(model_state& s) {
+    const float orbitConstant = s.parameters.orbitConstant;
+    for (int32_t n = 1; n <= cloud_count; ++n)
+        s.angularStep[n] = angular_step(s.radius[n], orbitConstant);
+}
+
+} // namespace
+
+void model_step(model_state* state) {
+    step_orbits(*state);
+    step_projection(*state);
+    step_distances(*state);
+    step_draws(*state);
+    step_accumulators(*state);
+    step_angular(*state);
 }
 
 void model_keep_previous(model_state* state) {

@@ -16,11 +16,16 @@ double orbit_cos(double x);
 // that integer does not fit in 32 bits or x is NaN. Needs the x87 at 64-bit precision, as
 // runtime_start leaves it: the rounding trick relies on a unit step at 1.5 * 2^63.
 inline bool floor_int32(long double x, int32_t* result) {
-    if (!(x >= -2147483648.0L && x < 2147483648.0L)) return false;
+    if (!(x >= -2147483648.0L && x < 2147483647.0L)) {
+        if (!(x >= 2147483647.0L && x < 2147483648.0L)) return false;
+        *result = INT32_MAX; // x would round up to 2^31 below
+        return true;
+    }
     constexpr long double shift = 0x1.8p63L;
-    long double nearest = (x + shift) - shift; // x rounded to nearest, ties to even
-    if (nearest > x) nearest -= 1.0L;
-    *result = static_cast<int32_t>(static_cast<double>(nearest));
+    const long double nearest = (x + shift) - shift; // x rounded to nearest, ties to even
+    // Without a branch: which way x rounded is as random as the data.
+    const int32_t above = nearest > x;
+    *result = static_cast<int32_t>(static_cast<double>(nearest)) - above;
     return true;
 }
 

@@ -1,4 +1,5 @@
 #include "app/model.h"
+#include "app/orbit_math.h"
 #include "app/summary.h"
 #include "runtime/random.h"
 #include "runtime/runtime.h"
@@ -311,6 +312,36 @@ TEST_F(Model, DelayBinBoundaries) {
     EXPECT_EQ(bin, 0);
     EXPECT_FALSE(delay_bin(NAN, 0.0f, &bin));
     EXPECT_FALSE(delay_bin(2147483647.0f * 2, 0.0f, &bin));
+}
+
+// The bins take a double-precision shortcut away from bin edges; at and near every edge
+// they must agree with the floor of the extended-precision expression.
+TEST_F(Model, BinsAgreeWithTheExtendedFloorAtAndAroundEveryEdge) {
+    for (float range : {100000.0f, 70000.0f, 3.0f, 123456.7f}) {
+        for (int32_t k = -5; k <= 1005; ++k) {
+            const float edge = static_cast<float>((k - 500) * static_cast<double>(range) / 1000.0);
+            float v = edge;
+            for (int step = 0; step < 3; ++step) v = std::nextafter(v, -INFINITY);
+            for (int step = 0; step < 7; ++step, v = std::nextafter(v, INFINITY)) {
+                int32_t bin = -1, expected = -2;
+                ASSERT_TRUE(floor_int32(1000.0L * v / range + 500.0L, &expected));
+                ASSERT_TRUE(velocity_bin(v, range, &bin));
+                ASSERT_EQ(bin, expected) << v << " / " << range;
+            }
+        }
+    }
+    for (float origin : {0.0f, 0.1f, -3.3f, 1e-30f, 250.7f}) {
+        for (int32_t k = -5; k <= 1005; ++k) {
+            float d = static_cast<float>(k + static_cast<double>(origin));
+            for (int step = 0; step < 3; ++step) d = std::nextafter(d, -INFINITY);
+            for (int step = 0; step < 7; ++step, d = std::nextafter(d, INFINITY)) {
+                int32_t bin = -1, below = -2;
+                ASSERT_TRUE(floor_int32(static_cast<long double>(d) - origin, &below));
+                ASSERT_TRUE(delay_bin(d, origin, &bin));
+                ASSERT_EQ(bin, below + 1) << d << " - " << origin;
+            }
+        }
+    }
 }
 
 TEST_F(Model, BrightnessIsTheInverseSquareOfTheDistance) {
