@@ -2,6 +2,7 @@
 // a device-independent bitmap with SetDIBitsToDevice.
 #include "gfx/win32/gdi_driver.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
@@ -19,6 +20,7 @@ struct bitmap_info_256 {
 bitmap_info_256* bitmap_info;
 HPALETTE gdi_palette;
 uint8_t* dib_buffer;
+std::atomic<uint32_t> presents;
 
 constexpr COLORREF colour_key_palette = 0x00000000;  // black
 constexpr COLORREF colour_key_true = 0x00FF00FF;     // magenta
@@ -112,6 +114,7 @@ void draw_dirty_rows(HDC dc) {
     SetDIBitsToDevice(dc, 0, top, static_cast<DWORD>(window_state.width),
                       static_cast<DWORD>(count), 0, 0, 0, static_cast<UINT>(count), bits,
                       dib_header(), DIB_RGB_COLORS);
+    presents.fetch_add(1, std::memory_order_relaxed);
     if (window_state.os_version <= 0x4FF) {
         RECT rows{0, top, window_state.width, top + count};
         InvalidateRect(window_state.hwnd, &rows, FALSE);
@@ -130,6 +133,8 @@ void refresh_key_state() {
 }
 
 } // namespace
+
+uint32_t gdi_present_count() { return presents.load(std::memory_order_relaxed); }
 
 int32_t gdi_row_length() { return (framebuffer_pitch() + 3) & ~3; }
 

@@ -25,3 +25,7 @@ void colour_key_copy(uint8_t* destination, int32_t destination_pitch);
 
 // Bytes per row of the converted copy: the framebuffer pitch rounded up to 4.
 int32_t gdi_row_length();
+
+// SetDIBitsToDevice calls of the window thread's passes since the process started (the
+// benchmarks' presents per second).
+uint32_t gdi_present_count();
