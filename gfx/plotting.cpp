@@ -214,6 +214,27 @@ void plot_pixel(void* target, float x, float y, uint32_t colour, int32_t type, i
         s = get_draw_state();
         if (!s) return;
     }
+    if (!target && type == coords_point &&
+        !(s->flags & (draw_prepare_screen | draw_image_target | draw_view_absolute))) {
+        // The program's case: an absolute point in a given colour on the prepared screen.
+        s->target = nullptr;
+        if (s->target_bpp != 4) colour = convert_color(s->target_bpp, colour);
+        select_transfer(s, colour);
+        s->last_x = x;
+        s->last_y = y;
+        int32_t px, py;
+        if (!round_half_away(x, &px) || !round_half_away(y, &py)) return;
+        if (static_cast<uint32_t>(px) >= static_cast<uint32_t>(s->view_w) ||
+            static_cast<uint32_t>(py) >= static_cast<uint32_t>(s->view_h))
+            return;
+        px += s->view_x;
+        py += s->view_y;
+        screen_lock();
+        s->put_pixel(s, px, py, colour);
+        if (s->lines[0] == c->visible_buffer) c->dirty[py] = 1;
+        screen_unlock(1, 0);
+        return;
+    }
     if (!s->lines) return;
     if (target || (s->flags & (draw_prepare_screen | draw_image_target)))
         prepare_target(s, target);
