@@ -118,7 +118,7 @@ struct gfx_context {
     uint32_t palette_colors[256]; // 0x00BBGGRR
     uint32_t device_palette[256]; // 0x00BBGGRR, what each pixel value shows
     uint8_t color_map[16];
-    uint8_t* dirty; // height * scanline_size flags, 1: the line must be shown again
+    uint8_t* dirty; // one flag per framebuffer line (height used), 1: show the line again
     const display_driver* driver;
     uint32_t color_mask;
     const palette_desc* default_palette;
