@@ -1,0 +1,66 @@
+# Runs clouddisk-report as a user would. Called by ctest with REPORT, EMULATOR (empty on the
+# native build) and WORK, a scratch directory.
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK})
+
+function(run_report expected_code)
+  execute_process(COMMAND ${EMULATOR} ${REPORT} ${ARGN}
+    RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT code EQUAL expected_code)
+    message(FATAL_ERROR "clouddisk-report ${ARGN}: exit ${code}, expected ${expected_code}\n${out}${err}")
+  endif()
+  set(report_stderr "${err}" PARENT_SCOPE)
+endfunction()
+
+# A short run writes all five files.
+run_report(0 --frames 20 --out ${WORK}/out --seed 812.7)
+foreach(name line_profile.csv delay_histogram.csv summary.csv line_profile.svg delay_histogram.svg)
+  if(NOT EXISTS ${WORK}/out/${name})
+    message(FATAL_ERROR "missing ${name}")
+  endif()
+endforeach()
+file(STRINGS ${WORK}/out/line_profile.csv profile)
+list(LENGTH profile rows)
+list(GET profile 0 header)
+list(GET profile 3 bin2)
+if(NOT rows EQUAL 1002 OR NOT header STREQUAL "bin,velocity_low,brightness"
+   OR NOT bin2 MATCHES "^2,-49800,[0-9.e+-]+$")
+  message(FATAL_ERROR "line_profile.csv: ${rows} rows, header '${header}', bin 2 '${bin2}'")
+endif()
+file(STRINGS ${WORK}/out/delay_histogram.csv delays)
+list(LENGTH delays rows)
+list(GET delays 1 bin0)
+if(NOT rows EQUAL 1002 OR NOT bin0 STREQUAL "0,-1,0")
+  message(FATAL_ERROR "delay_histogram.csv: ${rows} rows, bin 0 '${bin0}'")
+endif()
+file(STRINGS ${WORK}/out/summary.csv summary)
+list(GET summary 1 values)
+if(NOT values MATCHES "^20,[0-9.e+]+,[0-9.e+]+,[0-9.e+-]+,[0-9.e+-]+,[0-9]+$")
+  message(FATAL_ERROR "summary.csv: '${values}'")
+endif()
+file(GLOB leftovers ${WORK}/out/*.part ${WORK}/out/.clouddisk-report-probe)
+if(leftovers)
+  message(FATAL_ERROR "left behind: ${leftovers}")
+endif()
+
+# Bad arguments: code 2, a message, and nothing written.
+file(WRITE ${WORK}/a_file "not a directory")
+set(cases
+  "--seed;abc;--frames;5;--out;${WORK}/bad"
+  "--seed;1;--frames;0;--out;${WORK}/bad"
+  "--seed;1;--frames;-3;--out;${WORK}/bad"
+  "--seed;1;--frames;2.5;--out;${WORK}/bad"
+  "--seed;1;--out;${WORK}/bad;--frames"
+  "--seed;1;--frames;5"
+  "--seed;1;--frames;5;--out;${WORK}/bad;--colour;red"
+  "--seed;1;--frames;5;--out;${WORK}/a_file/sub")
+foreach(arguments IN LISTS cases)
+  run_report(2 ${arguments})
+  if(NOT report_stderr MATCHES "usage: clouddisk-report")
+    message(FATAL_ERROR "no usage message for ${arguments}: ${report_stderr}")
+  endif()
+endforeach()
+file(GLOB written ${WORK}/bad/* ${WORK}/a_file/*)
+if(written)
+  message(FATAL_ERROR "bad arguments wrote ${written}")
+endif()
