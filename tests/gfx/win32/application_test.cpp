@@ -59,8 +59,14 @@ protected:
 
 TEST_F(Application, ShowsTheDiskAroundTheSourceAndEndsOnEscape) {
     Sleep(3000);
-    shoot();
-    ASSERT_TRUE(shot.valid());
+    // A cloud passing in front of the source is drawn over the marker until the frame's end
+    // draws the marker again; the display may show the frame in between.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        shoot();
+        ASSERT_TRUE(shot.valid());
+        if (pixel(640, 384) == white && pixel(641, 385) == white) break;
+        Sleep(200);
+    }
     EXPECT_EQ(pixel(640, 384), white);
     EXPECT_EQ(pixel(641, 385), white);
     int32_t inside = 0;

@@ -117,6 +117,20 @@ TEST_F(GdiPixels, DepthFourIsShownAsEightBitBitmapWithItsPalette) {
     EXPECT_EQ(client_pixel(shot, 100, 50), green);
 }
 
+TEST_F(GdiPixels, DoubledScanLinesShowEachLineTwice) {
+    ASSERT_EQ(open_test_screen(640, 200, 8, 0, 2), 0);
+    EXPECT_EQ(window_state.height, 400);
+    EXPECT_NE(window_state.blitter, nullptr); // the bitmap is taller than the framebuffer
+    set_test_palette();
+    fill_indexed(320);
+    screenshot shot = shoot();
+    EXPECT_EQ(client_pixel(shot, 100, 99), red);
+    EXPECT_EQ(client_pixel(shot, 100, 100), green);
+    EXPECT_EQ(client_pixel(shot, 100, 101), green);
+    EXPECT_EQ(client_pixel(shot, 100, 102), red);
+    EXPECT_EQ(client_pixel(shot, 639, 399), blue);
+}
+
 TEST_F(GdiPixels, OnlyDirtyRowsAreDrawnAndTheSpanBetweenThem) {
     ASSERT_EQ(open_test_screen(640, 600, 32), 0);
     fill32(0xFF000000);

@@ -2,6 +2,10 @@
 // the screen lock across the two threads, and repeated start and shutdown.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+// After windows.h, which it needs.
+#include <tlhelp32.h>
+
 #include <climits>
 #include <string>
 
@@ -10,6 +14,18 @@
 #include "tests/gfx/win32/test_window.h"
 
 namespace {
+
+int32_t thread_count() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    int32_t count = 0;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+    CloseHandle(snapshot);
+    return count;
+}
 
 class WindowLayer : public testing::Test {
 protected:
@@ -164,9 +180,10 @@ TEST_F(WindowLayer, LockKeepsWindowThreadFromPresenting) {
     EXPECT_EQ(gfx_screen->dirty[5], 0);
 }
 
-TEST(WindowLifecycle, StartAndExitTwentyTimesLeaksNoHandles) {
+TEST(WindowLifecycle, StartAndExitTwentyTimesLeaksNoHandlesOrThreads) {
     ASSERT_EQ(open_test_screen(160, 100, 32), 0);
     close_test_screen();
+    const int32_t threads_before = thread_count();
     DWORD handles_before = 0;
     GetProcessHandleCount(GetCurrentProcess(), &handles_before);
     for (int i = 0; i < 20; ++i) {
@@ -178,6 +195,7 @@ TEST(WindowLifecycle, StartAndExitTwentyTimesLeaksNoHandles) {
     DWORD handles_after = 0;
     GetProcessHandleCount(GetCurrentProcess(), &handles_after);
     EXPECT_LE(handles_after, handles_before + 2);
+    EXPECT_EQ(thread_count(), threads_before);
     WNDCLASSA registered{};
     EXPECT_FALSE(GetClassInfoA(GetModuleHandleA(nullptr), "qxgfxclass_win32_tests", &registered));
 }

@@ -258,6 +258,30 @@ TEST_F(WindowMessages, FullscreenSwitchWithNoSwitchOnlyReportsLeave) {
     EXPECT_EQ(window_state.hwnd, window);
 }
 
+// Whatever the display allows (a virtual display keeps its mode, so the switch falls back to
+// a window), it ends with a new window whose style matches the flag.
+TEST_F(WindowMessages, AltEnterRecreatesThePresentation) {
+    EXPECT_EQ(send(WM_SYSKEYDOWN, VK_RETURN, key_lparam(28) | (1 << 29)), 0);
+    HWND now = window_state.hwnd;
+    ASSERT_TRUE(IsWindow(now));
+    EXPECT_FALSE(IsWindow(window)); // the old window is gone
+    const LONG_PTR style = GetWindowLongPtrA(now, GWL_STYLE);
+    if (window_state.flags & fullscreen)
+        EXPECT_NE(style & WS_POPUP, 0);
+    else
+        EXPECT_NE(style & WS_CAPTION, 0);
+    EXPECT_EQ(window_state.active, 1);
+    EXPECT_EQ(window_input.mouse_tracking, 0);
+}
+
+TEST_F(WindowMessages, MaximisingSwitchesPresentationInsteadOfMaximising) {
+    send(WM_SIZE, SIZE_MAXIMIZED, MAKELPARAM(1600, 1000));
+    HWND now = window_state.hwnd;
+    ASSERT_TRUE(IsWindow(now));
+    EXPECT_NE(now, window);
+    EXPECT_FALSE(IsZoomed(now));
+}
+
 TEST_F(WindowMessages, KeyStateFollowsKeysPressedOnTheDisplay) {
     if (!host_tool_available("xdotool")) GTEST_SKIP() << "xdotool missing";
     SetForegroundWindow(window);
