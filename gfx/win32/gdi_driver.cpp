@@ -22,27 +22,35 @@ HPALETTE gdi_palette;
 uint8_t* dib_buffer;
 std::atomic<uint32_t> presents;
 
-constexpr COLORREF colour_key_palette = 0x00000000;  // black
-constexpr COLORREF colour_key_true = 0x00FF00FF;     // magenta
+constexpr COLORREF colour_key_palette = 0x00000000; // black
+constexpr COLORREF colour_key_true = 0x00FF00FF;    // magenta
 
 // Framebuffer lines shown per line on the display; only modes of old adapters use 2.
 int32_t scanline_size() {
     return (gfx_screen && gfx_screen->scanline_size > 1) ? gfx_screen->scanline_size : 1;
 }
 
-int32_t framebuffer_pitch() { return gfx_screen ? gfx_screen->pitch : 0; }
+int32_t framebuffer_pitch() {
+    return gfx_screen ? gfx_screen->pitch : 0;
+}
 
-uint8_t* framebuffer() { return gfx_screen ? gfx_screen->visible_buffer : nullptr; }
+uint8_t* framebuffer() {
+    return gfx_screen ? gfx_screen->visible_buffer : nullptr;
+}
 
-const BITMAPINFO* dib_header() { return reinterpret_cast<const BITMAPINFO*>(bitmap_info); }
+const BITMAPINFO* dib_header() {
+    return reinterpret_cast<const BITMAPINFO*>(bitmap_info);
+}
 
 // The bits that SetDIBitsToDevice reads: the converted copy when there is a conversion.
-const uint8_t* dib_bits() { return window_state.blitter ? dib_buffer : framebuffer(); }
+const uint8_t* dib_bits() {
+    return window_state.blitter ? dib_buffer : framebuffer();
+}
 
-int32_t window_style() {
+DWORD window_style() {
     if (window_state.flags & fullscreen) return WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
     if (window_state.flags & no_frame) return WS_POPUP;
-    int32_t style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+    DWORD style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
     if (window_state.flags & no_switch) style &= ~WS_MAXIMIZEBOX;
     return style;
 }
@@ -87,10 +95,12 @@ bool dirty_span(int32_t* first, int32_t* last) {
     if (!gfx_screen || !gfx_screen->dirty) return false;
     const int32_t lines = window_state.height / scanline_size();
     int32_t f = 0;
-    while (f < lines && !gfx_screen->dirty[f]) ++f;
+    while (f < lines && !gfx_screen->dirty[f])
+        ++f;
     if (f == lines) return false;
     int32_t l = lines - 1;
-    while (!gfx_screen->dirty[l]) --l;
+    while (!gfx_screen->dirty[l])
+        --l;
     *first = f;
     *last = l;
     return true;
@@ -111,9 +121,8 @@ void draw_dirty_rows(HDC dc) {
     } else {
         bits = framebuffer() + static_cast<ptrdiff_t>(framebuffer_pitch()) * top;
     }
-    SetDIBitsToDevice(dc, 0, top, static_cast<DWORD>(window_state.width),
-                      static_cast<DWORD>(count), 0, 0, 0, static_cast<UINT>(count), bits,
-                      dib_header(), DIB_RGB_COLORS);
+    SetDIBitsToDevice(dc, 0, top, static_cast<DWORD>(window_state.width), static_cast<DWORD>(count),
+                      0, 0, 0, static_cast<UINT>(count), bits, dib_header(), DIB_RGB_COLORS);
     presents.fetch_add(1, std::memory_order_relaxed);
     if (window_state.os_version <= 0x4FF) {
         RECT rows{0, top, window_state.width, top + count};
@@ -134,9 +143,13 @@ void refresh_key_state() {
 
 } // namespace
 
-uint32_t gdi_present_count() { return presents.load(std::memory_order_relaxed); }
+uint32_t gdi_present_count() {
+    return presents.load(std::memory_order_relaxed);
+}
 
-int32_t gdi_row_length() { return (framebuffer_pitch() + 3) & ~3; }
+int32_t gdi_row_length() {
+    return (framebuffer_pitch() + 3) & ~3;
+}
 
 int32_t gdi_open_window() {
     dib_buffer = nullptr;
@@ -144,7 +157,7 @@ int32_t gdi_open_window() {
     gdi_palette = nullptr;
     window_state.blitter = nullptr;
 
-    const DWORD style = static_cast<DWORD>(window_style());
+    const DWORD style = window_style();
     DWORD ex_style = 0;
     int32_t x = 0;
     int32_t y = 0;
@@ -198,8 +211,8 @@ int32_t gdi_open_window() {
     if (gfx_screen) gfx_screen->refresh_rate = GetDeviceCaps(dc, VREFRESH);
 
     // The logical palette is best effort: without it the colour table alone gives the colours.
-    auto* logical = static_cast<LOGPALETTE*>(
-        std::malloc(sizeof(LOGPALETTE) + 255 * sizeof(PALETTEENTRY)));
+    auto* logical =
+        static_cast<LOGPALETTE*>(std::malloc(sizeof(LOGPALETTE) + 255 * sizeof(PALETTEENTRY)));
     if (logical) {
         logical->palVersion = 0x300;
         logical->palNumEntries = 256;
@@ -280,7 +293,8 @@ void colour_key_copy(uint8_t* destination, int32_t destination_pitch) {
         for (int32_t repeat = 0; repeat < scale; ++repeat) {
             if (gfx_screen->dirty[line]) {
                 auto* out = reinterpret_cast<uint32_t*>(row);
-                for (int32_t x = 0; x < gfx_screen->width; ++x) out[x] = pixels[x] & 0x00FFFFFF;
+                for (int32_t x = 0; x < gfx_screen->width; ++x)
+                    out[x] = pixels[x] & 0x00FFFFFF;
             }
             row += destination_pitch;
         }
@@ -322,17 +336,17 @@ int32_t* gdi_fetch_modes(int32_t depth, int32_t* count) {
 // The GDI driver record, slots in interface order.
 const display_driver gdi_driver = {
     "GDI",
-    gdi_init,        // init
-    window_exit,     // exit
-    lock,            // lock
-    unlock,          // unlock
-    set_palette,     // set_palette
-    wait_vsync,      // wait_vsync: sleep form
-    get_mouse,       // get_mouse
-    set_mouse,       // set_mouse
+    gdi_init,         // init
+    window_exit,      // exit
+    lock,             // lock
+    unlock,           // unlock
+    set_palette,      // set_palette
+    wait_vsync,       // wait_vsync: sleep form
+    get_mouse,        // get_mouse
+    set_mouse,        // set_mouse
     set_window_title, // set_window_title
-    set_window_pos,  // set_window_pos
-    gdi_fetch_modes, // fetch_modes
-    nullptr,         // flip
-    nullptr,         // poll_events
+    set_window_pos,   // set_window_pos
+    gdi_fetch_modes,  // fetch_modes
+    nullptr,          // flip
+    nullptr,          // poll_events
 };

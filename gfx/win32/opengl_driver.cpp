@@ -4,7 +4,9 @@
 #include "gfx/screen.h"
 
 namespace {
-int32_t gl_init(const char*, int32_t, int32_t, int32_t, int32_t, uint32_t) { return -1; }
+int32_t gl_init(const char*, int32_t, int32_t, int32_t, int32_t, uint32_t) {
+    return -1;
+}
 } // namespace
 
 // The OpenGL driver record, slots in interface order.

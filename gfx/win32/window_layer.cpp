@@ -52,11 +52,15 @@ void __cdecl window_thread_main(void* argument) {
     if (running_now() && window_state.window_thread) window_state.window_thread(start_event);
 }
 
-bool fullscreen_mode() { return (window_state.flags & fullscreen) != 0; }
+bool fullscreen_mode() {
+    return (window_state.flags & fullscreen) != 0;
+}
 
 } // namespace
 
-void window_state_clear() { std::memset(&window_state, 0, sizeof window_state); }
+void window_state_clear() {
+    std::memset(&window_state, 0, sizeof window_state);
+}
 
 bool running_now() {
     return std::atomic_ref<int32_t>(window_state.running).load(std::memory_order_acquire) != 0;
@@ -92,7 +96,8 @@ int32_t window_start(const char* title, int32_t width, int32_t height, int32_t d
     window_input.last_cursor_x = no_cursor_position;
     window_state.mouse_clipped = 0;
     window_input.enter_message = RegisterWindowMessageA("QX WM_MOUSEENTER emulation");
-    if (!window_state.track_mouse_event) window_state.track_mouse_event = track_mouse_event_emulation;
+    if (!window_state.track_mouse_event)
+        window_state.track_mouse_event = track_mouse_event_emulation;
 
     window_input.saved_screensaver = FALSE;
     SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &window_input.saved_screensaver, 0);
@@ -185,8 +190,8 @@ void window_exit() {
     }
     free_conversion_buffers();
     if (window_state.close_window) window_state.close_window();
-    SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, static_cast<UINT>(window_input.saved_screensaver),
-                          nullptr, 0);
+    SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE,
+                          static_cast<UINT>(window_input.saved_screensaver), nullptr, 0);
     UnregisterClassA(window_state.class_name, window_state.instance);
     if (window_state.mouse_clipped) {
         ClipCursor(nullptr);
@@ -194,9 +199,13 @@ void window_exit() {
     }
 }
 
-void lock() { EnterCriticalSection(&window_lock); }
+void lock() {
+    EnterCriticalSection(&window_lock);
+}
 
-void unlock() { LeaveCriticalSection(&window_lock); }
+void unlock() {
+    LeaveCriticalSection(&window_lock);
+}
 
 void set_palette(int32_t index, int32_t red, int32_t green, int32_t blue) {
     if (index < 0 || index > 255) return;
@@ -251,8 +260,8 @@ void set_mouse(int32_t x, int32_t y, int32_t cursor, int32_t clip) {
 void set_window_title(const char* title) {
     // SetWindowTextA waits for the window thread, which handles messages only inside
     // window_lock: a program thread holding the lock must let go of it meanwhile.
-    bool leave = gfx_screen && (gfx_screen->flags & context_locked) &&
-                 window_input.window_thread_handle;
+    bool leave =
+        gfx_screen && (gfx_screen->flags & context_locked) && window_input.window_thread_handle;
     if (leave) LeaveCriticalSection(&window_lock);
     SetWindowTextA(window_state.hwnd, title ? title : "");
     if (leave) EnterCriticalSection(&window_lock);
@@ -279,13 +288,15 @@ void get_desktop_info(int32_t* width, int32_t* height, int32_t* depth, int32_t* 
     ReleaseDC(nullptr, screen);
 }
 
-HWND get_window_handle() { return window_state.hwnd; }
+HWND get_window_handle() {
+    return window_state.hwnd;
+}
 
 int32_t create_driver_window(DWORD style, DWORD ex_style, int32_t x, int32_t y, int32_t width,
                              int32_t height) {
-    window_state.hwnd = CreateWindowExA(ex_style, window_state.class_name, window_state.title,
-                                        style, x, y, width, height, nullptr, nullptr,
-                                        window_state.instance, nullptr);
+    window_state.hwnd =
+        CreateWindowExA(ex_style, window_state.class_name, window_state.title, style, x, y, width,
+                        height, nullptr, nullptr, window_state.instance, nullptr);
     if (!window_state.hwnd) return -1;
     if (window_state.flags & always_on_top)
         SetWindowPos(window_state.hwnd, HWND_TOPMOST, 0, 0, 0, 0,

@@ -84,12 +84,13 @@ LRESULT fullscreen_switch(HWND window) {
     return 0;
 }
 
-bool key_is_down(const BYTE* keys, int vk) { return (keys[vk] & 0x80) != 0; }
+bool key_is_down(const BYTE* keys, int vk) {
+    return (keys[vk] & 0x80) != 0;
+}
 
 uint32_t control_state_of(const BYTE* keys, bool extended) {
     uint32_t state = 0;
-    if (key_is_down(keys, VK_LSHIFT) || key_is_down(keys, VK_SHIFT) ||
-        key_is_down(keys, VK_RSHIFT))
+    if (key_is_down(keys, VK_LSHIFT) || key_is_down(keys, VK_SHIFT) || key_is_down(keys, VK_RSHIFT))
         state |= 0x10; // SHIFT_PRESSED
     if (key_is_down(keys, VK_CONTROL) || key_is_down(keys, VK_LCONTROL)) state |= 0x08;
     if (key_is_down(keys, VK_RCONTROL)) state |= 0x04;
@@ -128,7 +129,8 @@ LRESULT translate_key(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     } else {
         event.type = was_down ? event_key_repeated : event_key_pressed;
         if (code > 255)
-            for (int32_t i = 0; i < repeat; ++i) post_key(code);
+            for (int32_t i = 0; i < repeat; ++i)
+                post_key(code);
     }
     event.field[0] = scancode_of_virtual_key(vk);
     event.field[1] = (code >= 0 && code <= 255) ? code : 0;
@@ -179,7 +181,8 @@ void translate_character(WPARAM wparam, LPARAM lparam) {
     if (wparam > 255) return;
     const int32_t character = character_437_of(static_cast<uint8_t>(wparam));
     const int32_t repeat = static_cast<int32_t>(lparam & 0xFFFF);
-    for (int32_t i = 0; i < repeat; ++i) post_key(character);
+    for (int32_t i = 0; i < repeat; ++i)
+        post_key(character);
 }
 
 void mouse_move(HWND window, LPARAM lparam, POINT cursor) {
@@ -241,9 +244,9 @@ LRESULT activate(HWND window, WPARAM wparam) {
     const bool minimised = HIWORD(wparam) != 0;
     window_state.active = (!inactive_request && !minimised) ? 1 : 0;
     if (window_input.window_thread_handle && (window_state.flags & high_priority))
-        SetThreadPriority(window_input.window_thread_handle,
-                          window_state.active ? THREAD_PRIORITY_ABOVE_NORMAL
-                                              : THREAD_PRIORITY_NORMAL);
+        SetThreadPriority(window_input.window_thread_handle, window_state.active
+                                                                 ? THREAD_PRIORITY_ABOVE_NORMAL
+                                                                 : THREAD_PRIORITY_NORMAL);
     if (gfx_screen) std::memset(gfx_screen->key_state, 0, sizeof gfx_screen->key_state);
     window_input.mouse_buttons = 0;
     mark_all_dirty();

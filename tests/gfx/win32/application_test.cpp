@@ -11,7 +11,7 @@ constexpr uint32_t white = 0xFFFFFF;
 constexpr uint32_t yellow = 0xFFFF00;
 
 class Application : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (!host_tool_available("xwd") || !host_tool_available("convert") ||
             !host_tool_available("xdotool"))
@@ -21,8 +21,8 @@ protected:
         std::snprintf(command, sizeof command, "\"%s\"", windows_path(CLOUDDISK_PROGRAM).c_str());
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
-        ASSERT_TRUE(CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr,
-                                   nullptr, &startup, &program));
+        ASSERT_TRUE(CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                   &startup, &program));
         SetEnvironmentVariableA("QXGFX", nullptr);
         for (int waited = 0; waited < 20000 && !window; waited += 50) {
             window = FindWindowA("qxgfxclass_clouddisk", nullptr);
@@ -74,8 +74,8 @@ TEST_F(Application, ShowsTheDiskAroundTheSourceAndEndsOnEscape) {
     for (int32_t y = 0; y < 768; ++y) {
         for (int32_t x = 0; x < 1280; ++x) {
             if (pixel(x, y) != yellow) continue;
-            const bool in_band = x - 640 <= 300 && 640 - x <= 300 && y - 384 <= 140 &&
-                                 384 - y <= 140;
+            const bool in_band =
+                x - 640 <= 300 && 640 - x <= 300 && y - 384 <= 140 && 384 - y <= 140;
             ++(in_band ? inside : outside);
         }
     }
@@ -84,6 +84,10 @@ TEST_F(Application, ShowsTheDiskAroundTheSourceAndEndsOnEscape) {
     EXPECT_GT(inside, 4000);
     EXPECT_LE(inside, 10000);
 
+    // Keys of the display go where the pointer is when no window manager gives the focus.
+    POINT over_window{100, 100};
+    ClientToScreen(window, &over_window);
+    SetCursorPos(over_window.x, over_window.y);
     run_host_command("xdotool key space");
     Sleep(300);
     run_host_command("xdotool key space");

@@ -30,7 +30,8 @@ void fill_indexed(int32_t split) {
     lock();
     for (int32_t y = 0; y < gfx_screen->height; ++y) {
         uint8_t* line = gfx_screen->visible_buffer + y * gfx_screen->pitch;
-        for (int32_t x = 0; x < gfx_screen->width; ++x) line[x] = y == 50 ? 3 : x < split ? 1 : 2;
+        for (int32_t x = 0; x < gfx_screen->width; ++x)
+            line[x] = y == 50 ? 3 : x < split ? 1 : 2;
     }
     std::memset(gfx_screen->dirty, 1, static_cast<size_t>(gfx_screen->height));
     unlock();
@@ -39,12 +40,13 @@ void fill_indexed(int32_t split) {
 void fill32(uint32_t colour) {
     lock();
     auto* pixels = reinterpret_cast<uint32_t*>(gfx_screen->visible_buffer);
-    for (int32_t i = 0; i < gfx_screen->width * gfx_screen->height; ++i) pixels[i] = colour;
+    for (int32_t i = 0; i < gfx_screen->width * gfx_screen->height; ++i)
+        pixels[i] = colour;
     unlock();
 }
 
 class GdiPixels : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (!host_tool_available("xwd") || !host_tool_available("convert"))
             GTEST_SKIP() << "xwd or ImageMagick missing";
@@ -91,19 +93,20 @@ TEST_F(GdiPixels, SixteenBitScreenIsShownThroughFifteenBitBitmap) {
     EXPECT_NE(window_state.blitter, nullptr);
     lock();
     for (int32_t y = 0; y < 200; ++y) {
-        auto* line = reinterpret_cast<uint16_t*>(gfx_screen->visible_buffer + y * gfx_screen->pitch);
+        auto* line =
+            reinterpret_cast<uint16_t*>(gfx_screen->visible_buffer + y * gfx_screen->pitch);
         for (int32_t x = 0; x < 320; ++x)
             line[x] = x < 100 ? 0xF800 : x < 200 ? 0x0400 : 0x001F; // red, half green, blue
     }
     std::memset(gfx_screen->dirty, 1, 200);
     unlock();
     screenshot shot = shoot();
-    EXPECT_TRUE(near_colour(client_pixel(shot, 50, 100), 0xF80000)) << std::hex
-                                                                    << client_pixel(shot, 50, 100);
-    EXPECT_TRUE(near_colour(client_pixel(shot, 150, 100), 0x008000)) << std::hex
-                                                                     << client_pixel(shot, 150, 100);
-    EXPECT_TRUE(near_colour(client_pixel(shot, 250, 100), 0x0000F8)) << std::hex
-                                                                     << client_pixel(shot, 250, 100);
+    EXPECT_TRUE(near_colour(client_pixel(shot, 50, 100), 0xF80000))
+        << std::hex << client_pixel(shot, 50, 100);
+    EXPECT_TRUE(near_colour(client_pixel(shot, 150, 100), 0x008000))
+        << std::hex << client_pixel(shot, 150, 100);
+    EXPECT_TRUE(near_colour(client_pixel(shot, 250, 100), 0x0000F8))
+        << std::hex << client_pixel(shot, 250, 100);
 }
 
 TEST_F(GdiPixels, DepthFourIsShownAsEightBitBitmapWithItsPalette) {
@@ -203,7 +206,8 @@ TEST(GdiDriver, ColourKeyCopyClearsTopByteOfDirtyLinesOnly) {
     gfx_screen = &context;
     uint32_t rows[6][4];
     for (auto& row : rows)
-        for (uint32_t& value : row) value = 0xAAAAAAAA;
+        for (uint32_t& value : row)
+            value = 0xAAAAAAAA;
     colour_key_copy(reinterpret_cast<uint8_t*>(rows), 16);
     gfx_screen = nullptr;
     EXPECT_EQ(rows[0][0], 0x00123456u);

@@ -22,7 +22,8 @@ int read_ppm_number(FILE* file, int letter = 0) {
     int ch = std::fgetc(file);
     for (;;) {
         if (ch == '#') {
-            while (ch != '\n' && ch != EOF) ch = std::fgetc(file);
+            while (ch != '\n' && ch != EOF)
+                ch = std::fgetc(file);
         } else if (ch == ' ' || ch == '\n' || ch == '\r' || ch == '\t') {
             ch = std::fgetc(file);
         } else {
@@ -111,7 +112,9 @@ std::vector<event_record> take_events() {
     return events;
 }
 
-void settle(DWORD milliseconds) { Sleep(milliseconds); }
+void settle(DWORD milliseconds) {
+    Sleep(milliseconds);
+}
 
 // Under Wine a host process has no handle to wait on or exit code to read: the command writes
 // its exit code into a file, which is polled for.

@@ -28,7 +28,7 @@ int32_t thread_count() {
 }
 
 class WindowLayer : public testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_EQ(open_test_screen(320, 200, 32), 0); }
     void TearDown() override { close_test_screen(); }
     // Lets the procedure see the cursor where it now is.
@@ -37,7 +37,8 @@ protected:
 
 TEST(WindowTitle, LongTitleIsCutInClassNameAndShownWhole) {
     std::string title;
-    for (int i = 0; i < 200; ++i) title += static_cast<char>('a' + i % 26);
+    for (int i = 0; i < 200; ++i)
+        title += static_cast<char>('a' + i % 26);
     ASSERT_EQ(open_test_screen(320, 200, 32, 0, 1, title.c_str()), 0);
     EXPECT_EQ(std::string(window_state.class_name), "qxgfxclass_" + title.substr(0, 128));
     char caption[256] = {};
@@ -198,12 +199,6 @@ TEST(WindowLifecycle, StartAndExitTwentyTimesLeaksNoHandlesOrThreads) {
     EXPECT_EQ(thread_count(), threads_before);
     WNDCLASSA registered{};
     EXPECT_FALSE(GetClassInfoA(GetModuleHandleA(nullptr), "qxgfxclass_win32_tests", &registered));
-}
-
-TEST(WindowLifecycle, ExitWithoutStartDoesNothing) {
-    window_state_clear();
-    window_exit();
-    EXPECT_EQ(window_input.window_thread_handle, nullptr);
 }
 
 } // namespace

@@ -29,12 +29,13 @@ std::vector<int32_t> take_keys() {
 
 std::vector<int32_t> types_of(const std::vector<event_record>& events) {
     std::vector<int32_t> types;
-    for (const event_record& event : events) types.push_back(event.type);
+    for (const event_record& event : events)
+        types.push_back(event.type);
     return types;
 }
 
 class WindowMessages : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_EQ(open_test_screen(320, 200, 32), 0);
         window = window_state.hwnd;
@@ -43,6 +44,13 @@ protected:
         drain_input();
     }
     void TearDown() override { close_test_screen(); }
+    // Keys of the display go where the pointer is when no window manager gives the focus.
+    void point_at_window() {
+        SetForegroundWindow(window);
+        POINT inside = client_to_screen(20, 20);
+        SetCursorPos(inside.x, inside.y);
+        settle();
+    }
     LRESULT send(UINT message, WPARAM wparam, LPARAM lparam) {
         return SendMessageA(window, message, wparam, lparam);
     }
@@ -223,10 +231,43 @@ TEST_F(WindowMessages, DeactivationWhileTrackedPostsLeaveThenFocusLost) {
     drain_input();
 
     send(WM_ACTIVATE, WA_INACTIVE, 0);
-    EXPECT_EQ(types_of(take_events()),
-              (std::vector<int32_t>{event_mouse_left, event_focus_lost}));
+    EXPECT_EQ(types_of(take_events()), (std::vector<int32_t>{event_mouse_left, event_focus_lost}));
     EXPECT_EQ(window_state.active, 0);
     EXPECT_EQ(window_input.mouse_tracking, 0);
+}
+
+// The leave emulation's timer check, called as the timer would call it.
+TEST_F(WindowMessages, LeaveCheckReportsLeaveOnlyOnceCursorIsOutside) {
+    POINT inside = client_to_screen(10, 10);
+    SetCursorPos(inside.x, inside.y);
+    settle();
+    send(window_input.enter_message, 0, 0);
+    window_input.mouse_tracking = 1;
+    drain_input();
+    leave_check_timer(window, WM_TIMER, leave_timer_id, 0);
+    settle(60);
+    EXPECT_TRUE(take_events().empty());
+
+    POINT outside = client_to_screen(-30, -30);
+    SetCursorPos(outside.x, outside.y);
+    settle(300);
+    drain_input(); // whatever the system's own tracking reported
+    window_input.mouse_tracking = 1;
+    leave_check_timer(window, WM_TIMER, leave_timer_id, 0);
+    settle(60);
+    // The system's own tracking may report the same leave a little late.
+    std::vector<int32_t> types = types_of(take_events());
+    ASSERT_FALSE(types.empty());
+    EXPECT_EQ(types, std::vector<int32_t>(types.size(), event_mouse_left));
+    EXPECT_EQ(window_input.mouse_tracking, 0);
+}
+
+TEST(LeaveEmulation, OnlyLeaveRequestsAreServed) {
+    TRACKMOUSEEVENT request{};
+    request.cbSize = sizeof request;
+    request.dwFlags = TME_HOVER | TME_LEAVE;
+    EXPECT_FALSE(track_mouse_event_emulation(&request));
+    EXPECT_FALSE(track_mouse_event_emulation(nullptr));
 }
 
 TEST_F(WindowMessages, ActivationClearsKeyStateAndButtons) {
@@ -284,8 +325,7 @@ TEST_F(WindowMessages, MaximisingSwitchesPresentationInsteadOfMaximising) {
 
 TEST_F(WindowMessages, KeyStateFollowsKeysPressedOnTheDisplay) {
     if (!host_tool_available("xdotool")) GTEST_SKIP() << "xdotool missing";
-    SetForegroundWindow(window);
-    settle();
+    point_at_window();
     run_host_command("xdotool keydown space");
     settle(200);
     EXPECT_EQ(gfx_screen->key_state[57], 1);
@@ -296,8 +336,7 @@ TEST_F(WindowMessages, KeyStateFollowsKeysPressedOnTheDisplay) {
 
 TEST_F(WindowMessages, KeysTypedOnTheDisplayReachKeyRing) {
     if (!host_tool_available("xdotool")) GTEST_SKIP() << "xdotool missing";
-    SetForegroundWindow(window);
-    settle();
+    point_at_window();
     drain_input();
     run_host_command("xdotool key space Escape F1");
     settle(300);
@@ -324,7 +363,8 @@ TEST(ScancodeTable, UnknownKeysMapToZero) {
 
 TEST(ScancodeTable, HasEightySixKeysAndEndsWithZeroRow) {
     int32_t keys = 0;
-    while (scancode_table[keys].scancode != 0) ++keys;
+    while (scancode_table[keys].scancode != 0)
+        ++keys;
     EXPECT_EQ(keys, 86);
     EXPECT_EQ(scancode_table[53].scancode, 54); // the second shift row
     EXPECT_EQ(scancode_table[53].first_virtual_key, VK_SHIFT);
