@@ -13,18 +13,22 @@ using extended = long double;
 
 // A stored value taken into extended precision. Loop constants stay in their stored width
 // and are widened where used: a spilled extended value costs a slow 80-bit reload.
-constexpr extended wide(float v) { return v; }
-constexpr extended wide(double v) { return v; }
+constexpr extended wide(float v) {
+    return v;
+}
+constexpr extended wide(double v) {
+    return v;
+}
 
 // The per-cloud arrays in allocation order.
 constexpr float* model_state::*cloud_arrays[] = {
-    &model_state::radius,      &model_state::phase,           &model_state::angularStep,
-    &model_state::sinTilt,     &model_state::cosTilt,         &model_state::sinNode,
-    &model_state::cosNode,     &model_state::orbitX,          &model_state::orbitY,
-    &model_state::orbitZ,      &model_state::diskX,           &model_state::diskY,
-    &model_state::screenX,     &model_state::screenY,         &model_state::lineOfSight,
-    &model_state::prevScreenX, &model_state::prevScreenY,     &model_state::prevLineOfSight,
-    &model_state::velocity,    &model_state::distance,        &model_state::delay,
+    &model_state::radius,      &model_state::phase,       &model_state::angularStep,
+    &model_state::sinTilt,     &model_state::cosTilt,     &model_state::sinNode,
+    &model_state::cosNode,     &model_state::orbitX,      &model_state::orbitY,
+    &model_state::orbitZ,      &model_state::diskX,       &model_state::diskY,
+    &model_state::screenX,     &model_state::screenY,     &model_state::lineOfSight,
+    &model_state::prevScreenX, &model_state::prevScreenY, &model_state::prevLineOfSight,
+    &model_state::velocity,    &model_state::distance,    &model_state::delay,
 };
 
 // K / (sqrt(r) * r), from the stored radius.
@@ -151,9 +155,9 @@ namespace {
 // path, whose late result would hold up the histogram stores.
 inline bool clear_floor(double y, double margin, int32_t* result) {
     if (!(y > -2147483647.0 && y < 2147483647.0)) return false;
-    int32_t floor = static_cast<int32_t>(y);    // toward zero
-    floor -= y < static_cast<double>(floor);     // down for negative fractions
-    const double fraction = y - floor;           // within 2^-53 of the true fraction
+    int32_t floor = static_cast<int32_t>(y); // toward zero
+    floor -= y < static_cast<double>(floor); // down for negative fractions
+    const double fraction = y - floor;       // within 2^-53 of the true fraction
     if (!(fraction > margin && fraction < 1.0 - margin)) return false;
     *result = floor;
     return true;
@@ -273,8 +277,7 @@ void step_draws(model_state& s) {
         float r = static_cast<float>(wide(radius) - wide(s.angularStep[n]) * radius * driftRate);
 
         // 12. Re-injection when the radius is below the threshold or not comparable with it.
-        const extended threshold =
-            (wide(u5) + (-0.5)) * innerRadius * reinjectJitter + innerRadius;
+        const extended threshold = (wide(u5) + (-0.5)) * innerRadius * reinjectJitter + innerRadius;
         if (!(wide(r) >= threshold)) {
             const double u6 = random_next(1.0f);
             r = static_cast<float>((wide(u6) + (-0.5)) * outerRadius * reinjectJitter +

@@ -72,8 +72,8 @@ struct model_state {
     float* delay;
 
     // Accumulators, never reset by the step.
-    float* lineProfile;      // histogram_slots singles; bins 2 to 999 receive brightness
-    double* delayHistogram;  // histogram_slots doubles; bins 1 to 999 receive counts
+    float* lineProfile;     // histogram_slots singles; bins 2 to 999 receive brightness
+    double* delayHistogram; // histogram_slots doubles; bins 1 to 999 receive counts
     double delaySum;
     double meanDelay;
 };
@@ -117,7 +117,11 @@ bool velocity_bin(float velocity, float velocityRange, int32_t* bin);
 // Delay-histogram bin: floor(delay - delayOrigin) + 1. False when it does not fit.
 bool delay_bin(float delay, float delayOrigin, int32_t* bin);
 // Bins that receive something: 2 to 999 of the profile, 1 to 999 of the delay histogram.
-inline bool profile_bin_used(int32_t bin) { return bin > 1 && bin < 1000; }
-inline bool delay_bin_used(int32_t bin) { return bin > 0 && bin < 1000; }
+inline bool profile_bin_used(int32_t bin) {
+    return bin > 1 && bin < 1000;
+}
+inline bool delay_bin_used(int32_t bin) {
+    return bin > 0 && bin < 1000;
+}
 // Brightness pow(1 / distance, exponent) in double; exponent 2 is the exact square.
 double brightness(float distance, float exponent);

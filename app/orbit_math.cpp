@@ -1,6 +1,8 @@
 #include "app/orbit_math.h"
 
-void orbit_sincos(double x, double* sine, double* cosine) { orbit_sincos_inline(x, sine, cosine); }
+void orbit_sincos(double x, double* sine, double* cosine) {
+    orbit_sincos_inline(x, sine, cosine);
+}
 
 double orbit_sin(double x) {
     double s, c;

@@ -57,7 +57,8 @@ int main(int argc, char** argv) {
 
         start = clock_type::now();
         double sum = 0;
-        for (int32_t k = 0; k < 5 * cloud_count; ++k) sum += random_next(1.0f);
+        for (int32_t k = 0; k < 5 * cloud_count; ++k)
+            sum += random_next(1.0f);
         draws.push_back(milliseconds_since(start));
         sink = sink + sum;
     }

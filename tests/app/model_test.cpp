@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -173,24 +172,9 @@ TEST_F(Model, PlacedCloudsLieWithinTheirRanges) {
         ASSERT_LE(state.angularStep[n], 0.0461881f);
         ASSERT_GE(state.cosTilt[n], 0.9063f); // within 25 degrees
         ASSERT_GE(state.sinNode[n], -1e-6f);  // node in [0, pi)
-        ASSERT_NEAR(state.sinTilt[n] * state.sinTilt[n] + state.cosTilt[n] * state.cosTilt[n],
-                    1.0f, 1e-6f);
+        ASSERT_NEAR(state.sinTilt[n] * state.sinTilt[n] + state.cosTilt[n] * state.cosTilt[n], 1.0f,
+                    1e-6f);
     }
-}
-
-TEST_F(Model, SeedsInTheSameWholeSecondPlaceTheCloudsIdentically) {
-    start(model_parameters{}, 812.1);
-    model_state other;
-    ASSERT_EQ(model_allocate(&other), 0);
-    model_derive(&other, model_parameters{});
-    random_seed(812.9, 0);
-    model_place_clouds(&other);
-    EXPECT_EQ(std::memcmp(state.radius, other.radius, cloud_slots * sizeof(float)), 0);
-    EXPECT_EQ(std::memcmp(state.cosNode, other.cosNode, cloud_slots * sizeof(float)), 0);
-    random_seed(813.0, 0);
-    model_place_clouds(&other);
-    EXPECT_NE(std::memcmp(state.radius, other.radius, cloud_slots * sizeof(float)), 0);
-    model_release(&other);
 }
 
 // ---- the step: worked example ----
@@ -213,6 +197,7 @@ TEST_F(Model, WorkedExampleFirstAndSecondFrame) {
         EXPECT_NEAR(state.lineOfSight[n], -2.999093f, 5e-6f);
         EXPECT_NEAR(state.velocity[n], 7997.58f, 0.01f);
         EXPECT_NEAR(state.distance[n], 100.49876f, 5e-5f);
+        EXPECT_NEAR(brightness(state.distance[n], 2.0f), 9.90099e-5, 5e-11);
         EXPECT_NEAR(state.delay[n], 97.49966f, 5e-5f);
     }
     // All 10,000 clouds land in velocity bin 579 and delay bin 98.
@@ -283,7 +268,7 @@ TEST_F(Model, VelocitiesBeyondThe32BitRangeHaveNoBin) {
     EXPECT_FALSE(velocity_bin(NAN, 100000.0f, &bin));
     EXPECT_EQ(bin, 77);
     EXPECT_FALSE(velocity_bin(2.2e11f, 100000.0f, &bin)); // bin 2.2e9
-    EXPECT_TRUE(velocity_bin(2e11f, 100000.0f, &bin));   // bin 2e9 still fits
+    EXPECT_TRUE(velocity_bin(2e11f, 100000.0f, &bin));    // bin 2e9 still fits
     EXPECT_EQ(bin, 2000000459);
 }
 
@@ -321,7 +306,8 @@ TEST_F(Model, BinsAgreeWithTheExtendedFloorAtAndAroundEveryEdge) {
         for (int32_t k = -5; k <= 1005; ++k) {
             const float edge = static_cast<float>((k - 500) * static_cast<double>(range) / 1000.0);
             float v = edge;
-            for (int step = 0; step < 3; ++step) v = std::nextafter(v, -INFINITY);
+            for (int step = 0; step < 3; ++step)
+                v = std::nextafter(v, -INFINITY);
             for (int step = 0; step < 7; ++step, v = std::nextafter(v, INFINITY)) {
                 int32_t bin = -1, expected = -2;
                 ASSERT_TRUE(floor_int32(1000.0L * v / range + 500.0L, &expected));
@@ -333,7 +319,8 @@ TEST_F(Model, BinsAgreeWithTheExtendedFloorAtAndAroundEveryEdge) {
     for (float origin : {0.0f, 0.1f, -3.3f, 1e-30f, 250.7f}) {
         for (int32_t k = -5; k <= 1005; ++k) {
             float d = static_cast<float>(k + static_cast<double>(origin));
-            for (int step = 0; step < 3; ++step) d = std::nextafter(d, -INFINITY);
+            for (int step = 0; step < 3; ++step)
+                d = std::nextafter(d, -INFINITY);
             for (int step = 0; step < 7; ++step, d = std::nextafter(d, INFINITY)) {
                 int32_t bin = -1, below = -2;
                 ASSERT_TRUE(floor_int32(static_cast<long double>(d) - origin, &below));
@@ -365,7 +352,8 @@ TEST_F(Model, FirstFrameVelocityIsTheWholeLineOfSightAgainstZero) {
     }
     // Only clouds within about 18.7 of the sky plane reach bins 2 to 999.
     double profile = 0;
-    for (int32_t k = 0; k < histogram_slots; ++k) profile += state.lineProfile[k];
+    for (int32_t k = 0; k < histogram_slots; ++k)
+        profile += state.lineProfile[k];
     EXPECT_GT(profile, 0.0);
     EXPECT_NEAR(profile, static_cast<double>(nearLine), 0.01 * profile);
 }
@@ -374,16 +362,8 @@ TEST_F(Model, SteadyStateVelocitiesStayWithinTheFastestOrbit) {
     start(model_parameters{}, 6.0);
     frame();
     frame();
-    for (int32_t n = 1; n <= cloud_count; ++n) ASSERT_LE(std::fabs(state.velocity[n]), 9240.0f);
-    int32_t lowest = 1000, highest = 0;
-    for (int32_t k = 0; k < histogram_slots; ++k) {
-        if (state.lineProfile[k] == 0.0f) continue;
-        lowest = std::min(lowest, k);
-        highest = std::max(highest, k);
-    }
-    // The first frame's spread is wider, but never reaches the unused bins.
-    EXPECT_GE(lowest, 2);
-    EXPECT_LE(highest, 999);
+    for (int32_t n = 1; n <= cloud_count; ++n)
+        ASSERT_LE(std::fabs(state.velocity[n]), 9240.0f);
 }
 
 TEST_F(Model, DefaultFrameDraws50000NumbersAndKeepsTheRadii) {
@@ -499,7 +479,8 @@ TEST_F(Model, HistogramsDropWhatFallsOutsideTheirBins) {
     p.sourceDistance = 150.0f;
     p.sourceAzimuthDeg = 270.0f; // delayOrigin near 150, so some delays fall below it
     start(p, 9.0);
-    for (int i = 0; i < 3; ++i) frame();
+    for (int i = 0; i < 3; ++i)
+        frame();
     EXPECT_EQ(state.lineProfile[0], 0.0f);
     EXPECT_EQ(state.lineProfile[1], 0.0f);
     EXPECT_EQ(state.lineProfile[1000], 0.0f);
@@ -509,8 +490,10 @@ TEST_F(Model, HistogramsDropWhatFallsOutsideTheirBins) {
     EXPECT_GT(state.delayHistogram[1], 0.0);
     double counted = 0;
     int32_t below = 0;
-    for (int32_t k = 0; k < histogram_slots; ++k) counted += state.delayHistogram[k];
-    for (int32_t n = 1; n <= cloud_count; ++n) below += state.delay[n] < state.delayOrigin;
+    for (int32_t k = 0; k < histogram_slots; ++k)
+        counted += state.delayHistogram[k];
+    for (int32_t n = 1; n <= cloud_count; ++n)
+        below += state.delay[n] < state.delayOrigin;
     EXPECT_GT(below, 0);
     // The last frame's clouds below the origin are among those not counted.
     EXPECT_LE(counted, 3.0 * cloud_count - below);
@@ -529,7 +512,8 @@ TEST_F(Model, PhaseWrapsOnceItReaches2Pi) {
 TEST_F(Model, PhaseKeepsAdvancingAfter50MillionFrames) {
     const float step = 0.04618802f; // the fastest cloud, radius 75
     float phase = 0.0f;
-    for (int32_t frame = 0; frame < 50000000; ++frame) phase = phase_advance(phase, step);
+    for (int32_t frame = 0; frame < 50000000; ++frame)
+        phase = phase_advance(phase, step);
     ASSERT_GE(phase, 0.0f);
     ASSERT_LT(phase, 6.2831855f);
     for (int i = 0; i < 200; ++i) {
@@ -558,7 +542,8 @@ TEST_F(Model, SummaryScansStartFromTheirOwnFloors) {
     EXPECT_EQ(profile_peak(state.lineProfile), 0.0f);
     EXPECT_EQ(delay_peak(state.delay), 0.0f); // zero delays beat -10000
     EXPECT_EQ(histogram_peak(state.delayHistogram), 0.0f);
-    for (int32_t k = 1; k <= 1000; ++k) state.delay[k] = -20000.0f;
+    for (int32_t k = 1; k <= 1000; ++k)
+        state.delay[k] = -20000.0f;
     EXPECT_EQ(delay_peak(state.delay), -10000.0f);
     state.delay[1001] = 5.0f; // cloud 1001 is not scanned
     EXPECT_EQ(delay_peak(state.delay), -10000.0f);
@@ -574,22 +559,26 @@ TEST_F(Model, SummaryScansStartFromTheirOwnFloors) {
 
 uint64_t digest_bytes(uint64_t hash, const void* data, size_t size) {
     const unsigned char* bytes = static_cast<const unsigned char*>(data);
-    for (size_t i = 0; i < size; ++i) hash = (hash ^ bytes[i]) * 0x100000001B3ull;
+    for (size_t i = 0; i < size; ++i)
+        hash = (hash ^ bytes[i]) * 0x100000001B3ull;
     return hash;
 }
 
 TEST_F(Model, ThousandFramesFromSeed812Point7GiveTheSameDigestOnEveryBuild) {
     start(model_parameters{}, 812.7);
-    for (int i = 0; i < 1000; ++i) frame();
+    for (int i = 0; i < 1000; ++i)
+        frame();
     uint64_t hash = 0xCBF29CE484222325ull;
     hash = digest_bytes(hash, state.lineProfile, histogram_slots * sizeof(float));
     hash = digest_bytes(hash, state.delayHistogram, histogram_slots * sizeof(double));
     hash = digest_bytes(hash, &state.delaySum, sizeof state.delaySum);
     for (const float* array :
-         {state.radius, state.phase, state.angularStep, state.sinTilt, state.cosTilt,
-          state.sinNode, state.cosNode, state.orbitX, state.orbitY, state.orbitZ, state.diskX,
-          state.diskY, state.screenX, state.screenY, state.lineOfSight, state.prevScreenX,
-          state.prevScreenY, state.prevLineOfSight, state.velocity, state.distance, state.delay})
+         {state.radius,      state.phase,           state.angularStep, state.sinTilt,
+          state.cosTilt,     state.sinNode,         state.cosNode,     state.orbitX,
+          state.orbitY,      state.orbitZ,          state.diskX,       state.diskY,
+          state.screenX,     state.screenY,         state.lineOfSight, state.prevScreenX,
+          state.prevScreenY, state.prevLineOfSight, state.velocity,    state.distance,
+          state.delay})
         hash = digest_bytes(hash, array + 1, cloud_count * sizeof(float));
     EXPECT_EQ(hash, 0x403b07d400844755ull) << std::hex << hash;
 }

@@ -16,23 +16,25 @@ namespace {
 int parse(std::vector<std::string> words, report_options* options, std::string* problem) {
     words.insert(words.begin(), "clouddisk-report");
     std::vector<char*> arguments;
-    for (std::string& word : words) arguments.push_back(word.data());
+    for (std::string& word : words)
+        arguments.push_back(word.data());
     return report_parse(static_cast<int>(arguments.size()), arguments.data(), options, problem);
 }
 
 std::vector<std::string> lines_of(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);) lines.push_back(line);
+    for (std::string line; std::getline(stream, line);)
+        lines.push_back(line);
     return lines;
 }
 
 TEST(ReportArguments, TheThreeOptionsInAnyOrder) {
     report_options options;
     std::string problem;
-    ASSERT_EQ(parse({"--out", "dir", "--frames", "100000000", "--seed", "-812.5"}, &options,
-                    &problem),
-              report_ok)
+    ASSERT_EQ(
+        parse({"--out", "dir", "--frames", "100000000", "--seed", "-812.5"}, &options, &problem),
+        report_ok)
         << problem;
     EXPECT_EQ(options.seed, -812.5);
     EXPECT_EQ(options.frames, 100000000);
@@ -42,18 +44,18 @@ TEST(ReportArguments, TheThreeOptionsInAnyOrder) {
 
 TEST(ReportArguments, BadArgumentsAreRefusedWithAReason) {
     const std::vector<std::vector<std::string>> cases = {
-        {"--seed", "1", "--frames", "5"},                                // no --out
-        {"--seed", "1", "--out", "d", "--frames"},                       // value missing
-        {"--seed", "x1", "--frames", "5", "--out", "d"},                 // not a number
-        {"--seed", "1e999", "--frames", "5", "--out", "d"},              // not finite
-        {"--seed", "nan", "--frames", "5", "--out", "d"},                // not finite
-        {"--seed", "1", "--frames", "0", "--out", "d"},                  // zero frames
-        {"--seed", "1", "--frames", "-4", "--out", "d"},                 // negative
-        {"--seed", "1", "--frames", "100000001", "--out", "d"},          // beyond the program
-        {"--seed", "1", "--frames", "7x", "--out", "d"},                 // trailing text
-        {"--seed", "1", "--frames", "5", "--out", ""},                   // empty directory
-        {"--seed", "1", "--seed", "2", "--frames", "5", "--out", "d"},   // twice
-        {"--seed", "1", "--frames", "5", "--out", "d", "extra"},         // unknown
+        {"--seed", "1", "--frames", "5"},                              // no --out
+        {"--seed", "1", "--out", "d", "--frames"},                     // value missing
+        {"--seed", "x1", "--frames", "5", "--out", "d"},               // not a number
+        {"--seed", "1e999", "--frames", "5", "--out", "d"},            // not finite
+        {"--seed", "nan", "--frames", "5", "--out", "d"},              // not finite
+        {"--seed", "1", "--frames", "0", "--out", "d"},                // zero frames
+        {"--seed", "1", "--frames", "-4", "--out", "d"},               // negative
+        {"--seed", "1", "--frames", "100000001", "--out", "d"},        // beyond the program
+        {"--seed", "1", "--frames", "7x", "--out", "d"},               // trailing text
+        {"--seed", "1", "--frames", "5", "--out", ""},                 // empty directory
+        {"--seed", "1", "--seed", "2", "--frames", "5", "--out", "d"}, // twice
+        {"--seed", "1", "--frames", "5", "--out", "d", "extra"},       // unknown
     };
     for (const std::vector<std::string>& words : cases) {
         report_options options;

@@ -4,8 +4,8 @@
 #include "tools/report/svg_plot.h"
 
 #include <cerrno>
-#include <cstdarg>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -115,7 +115,9 @@ int report_parse(int argument_count, char** arguments, report_options* options,
         }
     }
     if (!haveSeed || !haveFrames || !haveOut) {
-        *problem = std::string("missing ") + (!haveSeed ? "--seed" : !haveFrames ? "--frames" : "--out");
+        *problem = std::string("missing ") + (!haveSeed     ? "--seed"
+                                              : !haveFrames ? "--frames"
+                                                            : "--out");
         return report_bad_usage;
     }
     return report_ok;
@@ -154,13 +156,13 @@ std::string line_profile_svg(const model_state& state, const std::string& captio
     }
     return svg_step_plot({"Line profile", caption, "line-of-sight velocity",
                           "brightness (sum of 1 / distance squared)", low.data(),
-                          state.parameters.velocityRange / 1000.0, value.data(),
-                          histogram_slots});
+                          state.parameters.velocityRange / 1000.0, value.data(), histogram_slots});
 }
 
 std::string delay_histogram_svg(const model_state& state, const std::string& caption) {
     std::vector<double> low(histogram_slots);
-    for (int32_t k = 0; k < histogram_slots; ++k) low[k] = delay_low(state, k);
+    for (int32_t k = 0; k < histogram_slots; ++k)
+        low[k] = delay_low(state, k);
     return svg_step_plot({"Delay histogram", caption, "light-travel delay",
                           "clouds (over all frames)", low.data(), 1.0, state.delayHistogram,
                           histogram_slots});
@@ -183,10 +185,10 @@ bool report_write(const std::string& directory, const report_file* files, int32_
     std::error_code error;
     const fs::path base(directory);
     for (int32_t i = 0; i < count; ++i) {
-        if (write_whole(base / (std::string(files[i].name) + ".part"), files[i].contents))
-            continue;
+        if (write_whole(base / (std::string(files[i].name) + ".part"), files[i].contents)) continue;
         *problem = std::string("cannot write ") + (base / files[i].name).string();
-        for (int32_t j = 0; j <= i; ++j) fs::remove(base / (std::string(files[j].name) + ".part"), error);
+        for (int32_t j = 0; j <= i; ++j)
+            fs::remove(base / (std::string(files[j].name) + ".part"), error);
         return false;
     }
     for (int32_t i = 0; i < count; ++i) {

@@ -25,11 +25,20 @@ std::string escaped(const std::string& text) {
     std::string out;
     for (char c : text) {
         switch (c) {
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '&': out += "&amp;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -82,7 +91,8 @@ std::string svg_step_plot(const step_plot& plot) {
         append(&out,
                "<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"#e4e4e4\"/>\n"
                "<text x=\"%.2f\" y=\"%.2f\" text-anchor=\"middle\">%g</text>\n",
-               px, top, px, top + plotHeight, px, top + plotHeight + 18, std::fabs(x) < xStep * 1e-9 ? 0.0 : x);
+               px, top, px, top + plotHeight, px, top + plotHeight + 18,
+               std::fabs(x) < xStep * 1e-9 ? 0.0 : x);
     }
     const double yStep = tick_step(0, yHigh, 6, &first);
     for (double y = first; y <= yHigh + yStep * 1e-9; y += yStep) {

@@ -10,7 +10,7 @@ struct step_plot {
     const char* yLabel;
     const double* binLow; // left edge of each bin, increasing
     double binWidth;
-    const double* value;  // height of each bin
+    const double* value; // height of each bin
     int32_t count;
 };
 
