@@ -62,12 +62,15 @@ int32_t choose_conversion() {
     const int32_t depth = window_state.depth;
     // The bitmap has height display rows; without a conversion those must be framebuffer
     // lines one for one, which doubled scan lines are not.
-    if (depth == 8 && width % 4 == 0 && scanline_size() == 1) return 0;
+    const bool whole_rows = width % 4 == 0 && scanline_size() == 1;
+    if (depth == 8 && whole_rows) return 0;
+    // A 16-bit BI_RGB bitmap is 5:5:5; a 24-bit one cannot show 32-bit pixels as they are.
+    const bool needs_conversion = depth == 16 || depth == 24 || !whole_rows;
     if (depth == 16)
-        window_state.blitter = select_blitter(15, 0); // a 16-bit BI_RGB bitmap is 5:5:5
-    else if (width % 4 != 0 || scanline_size() != 1)
+        window_state.blitter = select_blitter(15, 0);
+    else if (needs_conversion)
         window_state.blitter = select_blitter(depth, 0);
-    if ((depth == 16 || width % 4 != 0 || scanline_size() != 1) && !window_state.blitter) return -1;
+    if (needs_conversion && !window_state.blitter) return -1;
     if ((window_state.flags & shaped_window) && depth == 32) window_state.blitter = colour_key_copy;
     const size_t bytes_per_pixel = static_cast<size_t>((depth + 7) / 8);
     const size_t row_pixels = static_cast<size_t>((width + 3) & ~3);
@@ -148,7 +151,8 @@ uint32_t gdi_present_count() {
 }
 
 int32_t gdi_row_length() {
-    return (framebuffer_pitch() + 3) & ~3;
+    // The framebuffer pitch whenever the bitmap has the framebuffer's pixel size.
+    return (window_state.width * ((window_state.depth + 7) / 8) + 3) & ~3;
 }
 
 int32_t gdi_open_window() {

@@ -23,7 +23,7 @@ void gdi_window_thread(HANDLE start_event);
 // cleared, so that only the colour takes part in the colour key.
 void colour_key_copy(uint8_t* destination, int32_t destination_pitch);
 
-// Bytes per row of the converted copy: the framebuffer pitch rounded up to 4.
+// Bytes per row of the converted copy: a row of bitmap pixels rounded up to 4 bytes.
 int32_t gdi_row_length();
 
 // SetDIBitsToDevice calls of the window thread's passes since the process started (the
