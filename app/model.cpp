@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <initializer_list>
 
 namespace {
 
@@ -61,6 +62,11 @@ int32_t model_allocate(model_state* state, zeroed_allocator allocate) {
         state->delayHistogram = static_cast<double*>(allocate(histogram_slots, sizeof(double)));
         complete = state->delayHistogram;
     }
+    for (double* model_state::*array : {&model_state::stepSine, &model_state::stepCosine}) {
+        if (!complete) break;
+        state->*array = static_cast<double*>(allocate(cloud_slots, sizeof(double)));
+        complete = state->*array;
+    }
     if (complete) return error_none;
     model_release(state);
     return error_set(error_memory);
@@ -75,6 +81,10 @@ void model_release(model_state* state) {
     state->lineProfile = nullptr;
     std::free(state->delayHistogram);
     state->delayHistogram = nullptr;
+    std::free(state->stepSine);
+    state->stepSine = nullptr;
+    std::free(state->stepCosine);
+    state->stepCosine = nullptr;
 }
 
 void model_derive(model_state* state, const model_parameters& parameters) {
@@ -202,15 +212,15 @@ namespace {
 
 // Steps 1 and 2: phase and position in the tilted orbit frame.
 void step_orbits(model_state& s) {
+    for (int32_t n = 1; n <= cloud_count; ++n)
+        s.phase[n] = phase_advance(s.phase[n], s.angularStep[n]);
+    orbit_sincos_batch(s.phase + 1, s.stepSine + 1, s.stepCosine + 1, cloud_count);
     for (int32_t n = 1; n <= cloud_count; ++n) {
-        const float phase = phase_advance(s.phase[n], s.angularStep[n]);
-        s.phase[n] = phase;
-        double sinPhase, cosPhase;
-        orbit_sincos_inline(phase, &sinPhase, &cosPhase);
+        const extended sinPhase = s.stepSine[n], cosPhase = s.stepCosine[n];
         const float radius = s.radius[n];
-        s.orbitZ[n] = static_cast<float>(wide(sinPhase) * radius * s.sinTilt[n]);
-        s.orbitY[n] = static_cast<float>(wide(cosPhase) * radius);
-        s.orbitX[n] = static_cast<float>(wide(sinPhase) * radius * s.cosTilt[n]);
+        s.orbitZ[n] = static_cast<float>(sinPhase * radius * s.sinTilt[n]);
+        s.orbitY[n] = static_cast<float>(cosPhase * radius);
+        s.orbitX[n] = static_cast<float>(sinPhase * radius * s.cosTilt[n]);
     }
 }
 

@@ -76,15 +76,21 @@ struct model_state {
     double* delayHistogram; // histogram_slots doubles; bins 1 to 999 receive counts
     double delaySum;
     double meanDelay;
+
+    // Working arrays of the step (cloud_slots doubles each): the sine and cosine of every
+    // phase, taken in one vectorised batch. Allocated with the state so that the step
+    // allocates nothing; they carry nothing from one frame to the next.
+    double* stepSine;
+    double* stepCosine;
 };
 
 // Returns count * size zero bytes that std::free releases, or null.
 using zeroed_allocator = void* (*)(size_t count, size_t size);
 
-// Allocates every array zero-filled (the per-cloud arrays, then lineProfile, delayHistogram)
-// and zeroes the rest of the state. When one cannot be had, releases those already obtained,
-// leaves every array null, records run-time error 4 and returns it; 0 on success.
-// allocate = null uses std::calloc.
+// Allocates every array zero-filled (the per-cloud arrays, then lineProfile, delayHistogram,
+// then the step's working arrays) and zeroes the rest of the state. When one cannot be had,
+// releases those already obtained, leaves every array null, records run-time error 4 and returns
+// it; 0 on success. allocate = null uses std::calloc.
 int32_t model_allocate(model_state* state, zeroed_allocator allocate = nullptr);
 // Frees the arrays (the program itself never does; tests and tools do). Null arrays are fine.
 void model_release(model_state* state);

@@ -11,6 +11,9 @@
 void orbit_sincos(double x, double* sine, double* cosine);
 double orbit_sin(double x);
 double orbit_cos(double x);
+// The same for count singles at once, bit for bit, written so that the compiler can use
+// vector instructions.
+void orbit_sincos_batch(const float* x, double* sine, double* cosine, int32_t count);
 
 // The largest integer not above x, as a 32-bit integer. False (and *result untouched) when
 // that integer does not fit in 32 bits or x is NaN. Needs the x87 at 64-bit precision, as

@@ -116,8 +116,8 @@ void* failing_after_some(size_t count, size_t size) {
 }
 
 TEST_F(Model, AMissingArrayFailsWithError4AndLeavesNothingAllocated) {
-    // First, middle and last per-cloud array, then each histogram.
-    for (int succeed : {0, 10, 20, 21, 22}) {
+    // First, middle and last per-cloud array, each histogram, each working array.
+    for (int succeed : {0, 10, 20, 21, 22, 23, 24}) {
         model_state other;
         allocations_left = succeed;
         error_set(0);
@@ -127,6 +127,7 @@ TEST_F(Model, AMissingArrayFailsWithError4AndLeavesNothingAllocated) {
         EXPECT_EQ(other.delay, nullptr);
         EXPECT_EQ(other.lineProfile, nullptr);
         EXPECT_EQ(other.delayHistogram, nullptr);
+        EXPECT_EQ(other.stepSine, nullptr);
         model_release(&other); // harmless on an empty state
     }
 }
