@@ -106,7 +106,17 @@ void model_clear(model_state* state);
 // per cloud, in the order radius, phase, node, tilt.
 void model_place_clouds(model_state* state);
 
-// One frame's step for clouds 1 to 10000: five draws per cloud, six when re-injected.
+// One frame's step for clouds 1 to 10000, each cloud through these stages (the comments in
+// model.cpp use their numbers):
+//   1 phase += angularStep (less 2 pi once it reaches 6.283185308)
+//   2 orbitZ, orbitY, orbitX from the phase, radius and tilt
+//   3 diskX, diskY: rotation by the node       4 screenX, screenY, lineOfSight
+//   5 velocity: kinematic part against prevLineOfSight, plus noise of four draws
+//   6 velocity bin                             7 softened distance to the source
+//   8 brightness into lineProfile              9 delay, delaySum, meanDelay
+//   10 delay bin into delayHistogram           11 radius drift
+//   12 re-injection below the threshold (a fifth draw, a sixth when re-injected)
+//   13 growth                                  14 angularStep from the radius
 // Allocates nothing. prevScreenX/Y and prevLineOfSight are left to the caller.
 void model_step(model_state* state);
 
