@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <string>
 
 #include "tests/gfx/win32/test_window.h"
 
@@ -36,6 +37,15 @@ class Application : public testing::Test {
             TerminateProcess(program.hProcess, 99);
         CloseHandle(program.hProcess);
         CloseHandle(program.hThread);
+    }
+    // A key typed on the display. Without a window manager, keys go where the pointer is.
+    void press(const char* key) {
+        SetForegroundWindow(window);
+        POINT over_window{100, 100};
+        ClientToScreen(window, &over_window);
+        SetCursorPos(over_window.x, over_window.y);
+        run_host_command(std::string("xdotool key ") + key);
+        Sleep(300);
     }
     // The program's exit code, or -1 when it is still running after ten seconds.
     int32_t exit_code() {
@@ -84,16 +94,13 @@ TEST_F(Application, ShowsTheDiskAroundTheSourceAndEndsOnEscape) {
     EXPECT_GT(inside, 4000);
     EXPECT_LE(inside, 10000);
 
-    // Keys of the display go where the pointer is when no window manager gives the focus.
-    POINT over_window{100, 100};
-    ClientToScreen(window, &over_window);
-    SetCursorPos(over_window.x, over_window.y);
-    run_host_command("xdotool key space");
-    Sleep(300);
-    run_host_command("xdotool key space");
-    Sleep(300);
+    press("space");
+    press("space");
     EXPECT_EQ(WaitForSingleObject(program.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
-    run_host_command("xdotool key Escape");
+    press("Escape");
+    // Test programs running beside this one share the Wine desktop and may take the focus
+    // away for a moment, losing the key; a second Escape then does it.
+    if (WaitForSingleObject(program.hProcess, 5000) == WAIT_TIMEOUT) press("Escape");
     EXPECT_EQ(exit_code(), 0);
 }
 
