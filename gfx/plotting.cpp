@@ -204,45 +204,20 @@ void reset_view() {
     s->flags &= ~draw_view_set;
 }
 
-// The hot path of the program: one indirect call into the line table per pixel; everything
-// else is inlined here.
-void plot_pixel(void* target, float x, float y, uint32_t colour, int32_t type, int32_t preset) {
-    gfx_context* c = gfx_screen;
-    if (!c) return;
-    draw_state* s = state_record;
-    if (!s || s->screen_id != c->id) {
-        s = get_draw_state();
-        if (!s) return;
-    }
-    if (!target && type == coords_point &&
-        !(s->flags & (draw_prepare_screen | draw_image_target | draw_view_absolute))) {
-        // The program's case: an absolute point in a given colour on the prepared screen.
-        s->target = nullptr;
-        if (s->target_bpp != 4) colour = convert_color(s->target_bpp, colour);
-        select_transfer(s, colour);
-        s->last_x = x;
-        s->last_y = y;
-        int32_t px, py;
-        if (!round_half_away(x, &px) || !round_half_away(y, &py)) return;
-        if (static_cast<uint32_t>(px) >= static_cast<uint32_t>(s->view_w) ||
-            static_cast<uint32_t>(py) >= static_cast<uint32_t>(s->view_h))
-            return;
-        px += s->view_x;
-        py += s->view_y;
-        screen_lock();
-        s->put_pixel(s, px, py, colour);
-        if (s->lines[0] == c->visible_buffer) c->dirty[py] = 1;
-        screen_unlock(1, 0);
-        return;
-    }
-    if (!s->lines) return;
+namespace {
+
+// Every case of plot_pixel; the program's own case takes the straight path below.
+[[gnu::noinline]] void plot_general(gfx_context* c, void* target, float x, float y,
+                                    uint32_t colour, int32_t type, int32_t preset) {
+    draw_state* s = get_draw_state();
+    if (!s || !s->lines) return;
     if (target || (s->flags & (draw_prepare_screen | draw_image_target)))
         prepare_target(s, target);
     else
         s->target = nullptr;
     if (type < 0)
         colour = preset ? s->bg_color : s->fg_color;
-    else if (s->target_bpp != 4)
+    else
         colour = convert_color(s->target_bpp, colour);
     select_transfer(s, colour);
     apply_relative(s, type, &x, &y, nullptr, nullptr);
@@ -252,4 +227,47 @@ void plot_pixel(void* target, float x, float y, uint32_t colour, int32_t type, i
     s->put_pixel(s, px, py, colour);
     if (s->lines[0] == c->visible_buffer) c->dirty[py] = 1;
     screen_unlock(1, 0);
+}
+
+} // namespace
+
+// The program's case: an absolute point in a given colour on the prepared 32-bit screen
+// without alpha primitives. It does every step of the general case, with the choices that
+// this case fixes made in advance: the colour passes unchanged and the plain writer is chosen.
+void plot_pixel(void* target, float x, float y, uint32_t colour, int32_t type, int32_t preset) {
+    gfx_context* c = gfx_screen;
+    if (!c) return;
+    draw_state* s = state_record;
+    if (!s || s->screen_id != c->id || target || type != coords_point || s->target_bpp != 4 ||
+        (s->flags & (draw_prepare_screen | draw_image_target | draw_view_absolute)) ||
+        (c->flags & context_alpha)) {
+        plot_general(c, target, x, y, colour, type, preset);
+        return;
+    }
+    s->target = nullptr;
+    s->put_pixel = put_plain;
+    s->fill_pixels = fill_plain;
+    s->get_pixel = get_plain;
+    s->last_x = x;
+    s->last_y = y;
+    int32_t px, py;
+    if (!round_half_away(x, &px) || !round_half_away(y, &py)) return;
+    if (static_cast<uint32_t>(px) >= static_cast<uint32_t>(s->view_w) ||
+        static_cast<uint32_t>(py) >= static_cast<uint32_t>(s->view_h))
+        return;
+    px += s->view_x;
+    py += s->view_y;
+    // screen_lock and screen_unlock(1, 0), on the context already at hand.
+    const display_driver* driver = c->driver;
+    if (!(c->flags & context_locked)) {
+        if (driver && driver->lock) driver->lock();
+        c->flags |= context_locked;
+    }
+    ++c->lock_count;
+    s->put_pixel(s, px, py, colour);
+    if (s->lines[0] == c->visible_buffer) c->dirty[py] = 1;
+    if (c->lock_count > 0 && --c->lock_count == 0) {
+        c->flags &= ~context_locked;
+        if (driver && driver->unlock) driver->unlock();
+    }
 }
