@@ -181,6 +181,54 @@ TEST_F(WindowLayer, LockKeepsWindowThreadFromPresenting) {
     EXPECT_EQ(gfx_screen->dirty[5], 0);
 }
 
+TEST_F(WindowLayer, SetPaletteStoresBytesWithNoCollapseFlag) {
+    lock(); // keeps the window thread from applying (and clearing) the change meanwhile
+    window_state.palette_changed = 0;
+    set_palette(5, 300, 20, 255);
+    set_palette(256, 1, 2, 3); // no such entry: ignored
+    EXPECT_EQ(window_state.palette[5].peRed, 44);
+    EXPECT_EQ(window_state.palette[5].peGreen, 20);
+    EXPECT_EQ(window_state.palette[5].peBlue, 255);
+    EXPECT_EQ(window_state.palette[5].peFlags, PC_NOCOLLAPSE);
+    EXPECT_EQ(window_state.palette_changed, 1);
+    unlock();
+}
+
+TEST(WindowFlags, StyleFollowsFrameSwitchAndTopmostFlags) {
+    ASSERT_EQ(open_test_screen(320, 200, 32), 0);
+    LONG_PTR style = GetWindowLongPtrA(window_state.hwnd, GWL_STYLE);
+    EXPECT_NE(style & WS_CAPTION, 0);
+    EXPECT_NE(style & WS_MAXIMIZEBOX, 0);
+    close_test_screen();
+
+    ASSERT_EQ(open_test_screen(320, 200, 32, no_switch | always_on_top), 0);
+    style = GetWindowLongPtrA(window_state.hwnd, GWL_STYLE);
+    EXPECT_NE(style & WS_CAPTION, 0);
+    EXPECT_EQ(style & WS_MAXIMIZEBOX, 0);
+    EXPECT_NE(GetWindowLongPtrA(window_state.hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+    close_test_screen();
+
+    ASSERT_EQ(open_test_screen(320, 200, 32, no_frame), 0);
+    style = GetWindowLongPtrA(window_state.hwnd, GWL_STYLE);
+    EXPECT_NE(style & WS_POPUP, 0);
+    EXPECT_EQ(style & WS_CAPTION, 0);
+    RECT client{};
+    GetClientRect(window_state.hwnd, &client);
+    EXPECT_EQ(client.right, 320);
+    EXPECT_EQ(client.bottom, 200);
+    close_test_screen();
+}
+
+TEST(WindowFlags, HighPriorityRaisesWindowThreadWhileActive) {
+    ASSERT_EQ(open_test_screen(320, 200, 32, high_priority), 0);
+    EXPECT_EQ(GetThreadPriority(window_input.window_thread_handle), THREAD_PRIORITY_ABOVE_NORMAL);
+    SendMessageA(window_state.hwnd, WM_ACTIVATE, WA_INACTIVE, 0);
+    EXPECT_EQ(GetThreadPriority(window_input.window_thread_handle), THREAD_PRIORITY_NORMAL);
+    SendMessageA(window_state.hwnd, WM_ACTIVATE, WA_ACTIVE, 0);
+    EXPECT_EQ(GetThreadPriority(window_input.window_thread_handle), THREAD_PRIORITY_ABOVE_NORMAL);
+    close_test_screen();
+}
+
 TEST(WindowLifecycle, StartAndExitTwentyTimesLeaksNoHandlesOrThreads) {
     ASSERT_EQ(open_test_screen(160, 100, 32), 0);
     close_test_screen();
