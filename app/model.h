@@ -90,7 +90,7 @@ using zeroed_allocator = void* (*)(size_t count, size_t size);
 // Allocates every array zero-filled (the per-cloud arrays, then lineProfile, delayHistogram,
 // then the step's working arrays) and zeroes the rest of the state. When one cannot be had,
 // releases those already obtained, leaves every array null, records run-time error 4 and returns
-// it; 0 on success. allocate = null uses std::calloc.
+// it; 0 on success. allocate = null uses std::calloc; arrays the state held before are not freed.
 int32_t model_allocate(model_state* state, zeroed_allocator allocate = nullptr);
 // Frees the arrays (the program itself never does; tests and tools do). Null arrays are fine.
 void model_release(model_state* state);
