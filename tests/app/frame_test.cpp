@@ -91,7 +91,9 @@ TEST_F(FrameLoop, EveryYellowPixelIsACloudsCurrentPosition) {
     for (int32_t y = 0; y < 768; ++y)
         for (int32_t x = 0; x < 1280; ++x) {
             bool inside = std::abs(x - 640) <= 301 && std::abs(y - 384) <= 301;
-            if (!inside) ASSERT_EQ(pixel(x, y), colour_black) << x << "," << y;
+            if (!inside) {
+                ASSERT_EQ(pixel(x, y), colour_black) << x << "," << y;
+            }
         }
 }
 
@@ -117,8 +119,8 @@ TEST_F(FrameLoop, EscapeEndsFromEitherPoll) {
     EXPECT_EQ(loop.frame, 1);
     post_key('q');
     post_key(27);
-    EXPECT_EQ(run_frames(&loop, 10), frame_end::escape);
-    EXPECT_EQ(loop.frame, 2);
+    EXPECT_EQ(run_frames(&loop, 10), frame_end::escape); // read by the second poll
+    EXPECT_EQ(loop.frame, 1);
 }
 
 TEST_F(FrameLoop, TheCloseKeyEndsLikeEscape) {
@@ -136,7 +138,7 @@ TEST_F(FrameLoop, ExtendedAndOtherKeysAreDiscarded) {
     post_key(13);
     EXPECT_EQ(run_frames(&loop, 3), frame_end::last_frame);
     EXPECT_EQ(loop.frame, 4);
-    EXPECT_EQ(model.meanDelay, 0.0);
+    EXPECT_EQ(loop.histogramPeak, 0.0f); // no summary was asked for
 }
 
 TEST_F(FrameLoop, TheLastFrameEndsTheLoop) {
