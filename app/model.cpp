@@ -271,11 +271,9 @@ void step_draws(model_state& s) {
     const bool growing = p.growthRate > 0.0f;
     for (int32_t n = 1; n <= cloud_count; ++n) {
         // Drawn first so that no extended value has to live across the calls.
-        const double u1 = random_next(1.0f);
-        const double u2 = random_next(1.0f);
-        const double u3 = random_next(1.0f);
-        const double u4 = random_next(1.0f);
-        const double u5 = random_next(1.0f);
+        double u[5];
+        random_fill(u, 5);
+        const double u1 = u[0], u2 = u[1], u3 = u[2], u4 = u[3], u5 = u[4];
 
         // 5. The noise: four uniforms summed in double, less 2, times the amplitude. The
         // draws are multiples of 2^-32 below 1, so these double sums are exact.

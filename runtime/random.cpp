@@ -76,9 +76,8 @@ double lcg24_next(float x) {
     return lcg_state * 0x1p-24;
 }
 
-double twister_next(float x) {
-    if (x == 0.0f) return last_value;
-    if (twister_position == twister_unset) twister_seed(327680.0);
+// The next tempered word of a seeded twister, as a value in [0, 1).
+inline double twister_value() {
     if (twister_position >= twister_words) twister_regenerate();
     uint32_t y = twister[twister_position++];
     y ^= y >> 11;
@@ -86,6 +85,12 @@ double twister_next(float x) {
     y ^= (y << 15) & 0xEFC60000u;
     y ^= y >> 18;
     return y * 0x1p-32;
+}
+
+double twister_next(float x) {
+    if (x == 0.0f) return last_value;
+    if (twister_position == twister_unset) twister_seed(327680.0);
+    return twister_value();
 }
 
 double first_use(float x) {
@@ -113,6 +118,16 @@ double random_next(float x) {
     double value = current(x);
     last_value = value;
     return value;
+}
+
+void random_fill(double* values, int32_t count) {
+    if (count <= 0) return;
+    if (current != twister_next || twister_position < 0) {
+        for (int32_t i = 0; i < count; ++i) values[i] = random_next(1.0f);
+        return;
+    }
+    for (int32_t i = 0; i < count; ++i) values[i] = twister_value();
+    last_value = values[count - 1];
 }
 
 void random_seed(double seed, int32_t algorithm) {

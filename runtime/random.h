@@ -12,6 +12,9 @@ constexpr int32_t random_lcg24 = 4;
 // Next value in [0, 1) from the current generator; x = 0 repeats the last value (the LCGs
 // return their current state), a negative x reseeds the 24-bit LCG.
 double random_next(float x);
+// The next count values, exactly as count calls of random_next(1.0) would give them (and
+// leaving the same state and last value), in one call.
+void random_fill(double* values, int32_t count);
 // Selects and seeds a generator. seed = -1.0 seeds from timer_seconds().
 void random_seed(double seed, int32_t algorithm);
 // Seconds since an origin fixed by the platform.

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <random>
 #include <sstream>
+#include <vector>
 
 namespace {
 
@@ -39,6 +40,21 @@ TEST_F(Random, TwisterMatchesTheStandardRecurrenceOverSeveralRegenerations) {
         double expected = oracle() * 0x1p-32;
         ASSERT_EQ(random_next(1.0f), expected) << "draw " << i;
     }
+}
+
+TEST_F(Random, FillGivesTheValuesOfSuccessiveDrawsAndTheSameLastValue) {
+    random_seed(812.7, 0);
+    std::mt19937 oracle = oracle_seeded_with(812);
+    std::vector<double> values(1500);
+    random_fill(values.data(), 700); // across a regeneration of the state
+    random_fill(values.data() + 700, 800);
+    for (double v : values) ASSERT_EQ(v, oracle() * 0x1p-32);
+    EXPECT_EQ(random_next(0.0f), values.back());
+    EXPECT_EQ(random_next(1.0f), oracle() * 0x1p-32);
+    random_seed(5.0, random_lcg32); // other generators draw one by one
+    double one;
+    random_fill(&one, 1);
+    EXPECT_EQ(one, 1022226848 * 0x1p-32);
 }
 
 TEST_F(Random, SeedsDifferingOnlyInTheirFractionGiveTheSameSequence) {
