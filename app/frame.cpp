@@ -8,11 +8,13 @@ namespace {
 
 constexpr float screen_height = 768.0f;
 
-// Sky coordinates (p, q) to the screen: x = p + centreX, y = (-q + 768) - centreY, formed in
-// extended precision and passed as singles.
+// Sky coordinates (p, q) to the screen: x = p + centreX, y = (-q + 768) - centreY, passed as
+// singles. With the screen's centre these sums of a single are exact in double when |p| and
+// |q| exceed 2^-20, and below that both precisions round them to the centre's single, so
+// double gives the extended-precision result without a trip through the x87.
 inline void plot_sky(const model_state* m, float p, float q, uint32_t colour) {
-    float x = static_cast<float>(static_cast<long double>(p) + m->centreX);
-    float y = static_cast<float>((-static_cast<long double>(q) + screen_height) - m->centreY);
+    float x = static_cast<float>(static_cast<double>(p) + m->centreX);
+    float y = static_cast<float>((-static_cast<double>(q) + screen_height) - m->centreY);
     plot_pixel(nullptr, x, y, colour, coords_point, 0);
 }
 
