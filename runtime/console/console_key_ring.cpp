@@ -50,3 +50,13 @@ void console_close_drain() {
     for (int32_t n = close_pending.exchange(0, std::memory_order_acquire); n > 0; --n)
         console_key_store(close_key);
 }
+
+// The oldest code after a poll, and a poll after it, as the platform polls.
+int32_t console_key_read() {
+    console_key_poll();
+    int32_t code = console_key_take();
+    if (code == -1) return -1;
+    console_key_poll();
+    console_key_hit_clear();
+    return code;
+}

@@ -74,12 +74,3 @@ int32_t console_key_poll() {
     console_close_drain();
     return 0;
 }
-
-int32_t console_key_read() {
-    console_key_poll();
-    int32_t code = console_key_take();
-    if (code == -1) return -1;
-    console_key_poll();
-    console_key_hit_clear();
-    return code;
-}
