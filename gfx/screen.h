@@ -1,6 +1,7 @@
 // Screen modes: opening, changing and closing the graphics screen; the driver list; the screen
 // lock, dirty lines and pages.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 struct display_driver;
@@ -27,6 +28,10 @@ int32_t set_window_title(text* title);
 void close_screen();
 int32_t set_screen_mode(const mode_info* info, int32_t mode, int32_t depth, int32_t pages,
                         int32_t refresh_rate, uint32_t flags);
+// The mode set's allocator, zero-filling like calloc (its default); std::free releases what it
+// gives. Tests replace it to make an allocation fail.
+extern void* (*screen_allocate)(size_t count, size_t size);
+
 // The 128-byte window title buffer (empty until set).
 const char* window_title();
 

@@ -41,6 +41,8 @@ const mode_info mode_table[mode_count + 1] = {
 };
 // clang-format on
 
+void* (*screen_allocate)(size_t count, size_t size) = std::calloc;
+
 namespace {
 
 int32_t context_counter;
@@ -130,28 +132,28 @@ const display_driver* choose_driver(gfx_context* c, int32_t refresh_rate, uint32
 
 // Steps 4 to 8 of a mode set that can fail for want of memory: true when all was allocated.
 bool allocate_screen(gfx_context* c, int32_t pages) {
-    c->pages = static_cast<uint8_t**>(std::calloc(pages, sizeof(uint8_t*)));
+    c->pages = static_cast<uint8_t**>(screen_allocate(pages, sizeof(uint8_t*)));
     if (!c->pages) return false;
     c->num_pages = pages;
     const size_t page_size = static_cast<size_t>(c->pitch) * c->height;
     for (int32_t i = 0; i < pages; ++i) {
-        c->pages[i] = static_cast<uint8_t*>(std::malloc(page_size ? page_size : 1));
+        c->pages[i] = static_cast<uint8_t*>(screen_allocate(page_size ? page_size : 1, 1));
         if (!c->pages[i]) return false;
     }
     c->visible_page = 0;
     c->visible_buffer = c->pages[0];
-    c->dirty = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(c->height) * c->scanline_size, 1));
+    c->dirty = static_cast<uint8_t*>(screen_allocate(static_cast<size_t>(c->height) * c->scanline_size, 1));
     c->event_lock = mutex_create();
-    expand16_table = static_cast<uint32_t*>(std::calloc(512, sizeof(uint32_t)));
+    expand16_table = static_cast<uint32_t*>(screen_allocate(512, sizeof(uint32_t)));
     return c->dirty && c->event_lock && expand16_table;
 }
 
 bool allocate_cells(gfx_context* c, const draw_state* s) {
-    c->char_cells = static_cast<char_cell**>(std::calloc(c->num_pages, sizeof(char_cell*)));
+    c->char_cells = static_cast<char_cell**>(screen_allocate(c->num_pages, sizeof(char_cell*)));
     if (!c->char_cells) return false;
     const size_t cells = static_cast<size_t>(c->text_cols) * c->text_rows;
     for (int32_t i = 0; i < c->num_pages; ++i) {
-        c->char_cells[i] = static_cast<char_cell*>(std::calloc(cells ? cells : 1, sizeof(char_cell)));
+        c->char_cells[i] = static_cast<char_cell*>(screen_allocate(cells ? cells : 1, sizeof(char_cell)));
         if (!c->char_cells[i]) return false;
     }
     for (size_t i = 0; i < cells; ++i)
@@ -189,7 +191,7 @@ int32_t set_screen_mode(const mode_info* info, int32_t mode, int32_t depth, int3
     }
 
     console_hooks = graphics_hooks;
-    auto* c = static_cast<gfx_context*>(std::calloc(1, sizeof(gfx_context)));
+    auto* c = static_cast<gfx_context*>(screen_allocate(1, sizeof(gfx_context)));
     if (!c) return fail_for_memory();
     gfx_screen = c;
 

@@ -200,6 +200,34 @@ TEST_F(ScreenMode, AnUnknownNameAddsTwoPassesOverAllDrivers) {
     EXPECT_EQ(calls.size(), 12u);
 }
 
+int32_t allocations_left;
+void* failing_allocate(size_t count, size_t size) {
+    return allocations_left-- > 0 ? std::calloc(count, size) : nullptr;
+}
+
+TEST_F(ScreenMode, AFailedAllocationReleasesWhatWasBuiltAndReportsError4) {
+    ASSERT_EQ(screen_res(64, 32, 32, 2, 0, 0), 0);
+    int32_t failures = 0;
+    for (int32_t allowed = 0;; ++allowed) {
+        allocations_left = allowed;
+        screen_allocate = failing_allocate;
+        int32_t result = screen_res(64, 32, 32, 2, 0, 0);
+        screen_allocate = std::calloc;
+        if (result == 0) break;
+        ++failures;
+        EXPECT_EQ(result, 4) << allowed;
+        EXPECT_EQ(error_number(), 4);
+        EXPECT_EQ(gfx_screen, nullptr) << allowed;
+        EXPECT_EQ(expand16_table, nullptr);
+        EXPECT_EQ(console_hooks.key_read_text, nullptr);
+        ASSERT_LT(allowed, 100);
+    }
+    EXPECT_GE(failures, 8); // context, page table, two pages, dirty flags, tables, cells
+    ASSERT_NE(gfx_screen, nullptr);
+    plot_pixel(nullptr, 1, 1, 0xFFFFFFFFu, coords_point, 0); // the screen that did open works
+    EXPECT_EQ(reinterpret_cast<uint32_t*>(gfx_screen->visible_buffer)[65], 0xFFFFFFFFu);
+}
+
 TEST_F(ScreenMode, WindowTitleIsCutTo127Bytes) {
     std::string long_title(300, 't');
     EXPECT_EQ(set_window_title(text_make(long_title.data(), 300)), 0);
