@@ -250,13 +250,12 @@ void plot_pixel(void* target, float x, float y, uint32_t colour, int32_t type, i
     s->get_pixel = get_plain;
     s->last_x = x;
     s->last_y = y;
-    int32_t px, py;
-    if (!round_half_away(x, &px) || !round_half_away(y, &py)) return;
-    if (static_cast<uint32_t>(px) >= static_cast<uint32_t>(s->view_w) ||
-        static_cast<uint32_t>(py) >= static_cast<uint32_t>(s->view_h))
-        return;
-    px += s->view_x;
-    py += s->view_y;
+    // Rounding half away from zero lands in 0 .. w - 1 exactly when -0.5 < v < w - 0.5, and
+    // there it is the truncation of v + 0.5 (exact in double), so rounding and clipping fold.
+    const double dx = x, dy = y;
+    if (!(dx > -0.5 && dx < s->view_w - 0.5 && dy > -0.5 && dy < s->view_h - 0.5)) return;
+    const int32_t px = static_cast<int32_t>(dx + 0.5) + s->view_x;
+    const int32_t py = static_cast<int32_t>(dy + 0.5) + s->view_y;
     // screen_lock and screen_unlock(1, 0), on the context already at hand.
     const display_driver* driver = c->driver;
     if (!(c->flags & context_locked)) {
