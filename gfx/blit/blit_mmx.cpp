@@ -5,27 +5,11 @@
 #include <cstring>
 
 #include "gfx/blit/blit.h"
+#include "gfx/blit/unaligned.h"
 #include "gfx/blit/blit_routines.h"
 #include "gfx/gfx_context.h"
 
 namespace {
-
-inline uint32_t load32(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-inline __m64 load64(const uint8_t* p) {
-    __m64 v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-inline void store64(uint8_t* p, __m64 v) {
-    std::memcpy(p, &v, sizeof v);
-}
-inline void store32(uint8_t* p, uint32_t v) {
-    std::memcpy(p, &v, sizeof v);
-}
 
 inline __m64 lanes(uint32_t low, uint32_t high) {
     return _mm_set_pi32(static_cast<int>(high), static_cast<int>(low));

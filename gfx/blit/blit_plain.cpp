@@ -3,31 +3,13 @@
 #include <cstring>
 
 #include "gfx/blit/blit.h"
+#include "gfx/blit/unaligned.h"
 #include "gfx/blit/blit_routines.h"
 #include "gfx/draw_state.h"
 #include "gfx/gfx_context.h"
 
 namespace {
 
-// Display rows of 15-, 16- and 24-bit formats and 16-bit framebuffer lines need not be 4-byte
-// aligned, so every access goes through memcpy (one move after optimisation).
-inline uint32_t load32(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-inline uint32_t load16(const uint8_t* p) {
-    uint16_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-inline void store32(uint8_t* p, uint32_t v) {
-    std::memcpy(p, &v, sizeof v);
-}
-inline void store16(uint8_t* p, uint32_t v) {
-    const uint16_t h = static_cast<uint16_t>(v);
-    std::memcpy(p, &h, sizeof h);
-}
 inline void store24(uint8_t* p, uint32_t b0, uint32_t b1, uint32_t b2) {
     p[0] = static_cast<uint8_t>(b0);
     p[1] = static_cast<uint8_t>(b1);

@@ -5,30 +5,10 @@
 #include <cstring>
 
 #include "gfx/blit/blit.h"
+#include "gfx/blit/unaligned.h"
 #include "gfx/draw_state.h"
 
 namespace {
-
-inline __m64 load64(const uint8_t* p) {
-    __m64 v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-inline void store64(uint8_t* p, __m64 v) {
-    std::memcpy(p, &v, sizeof v);
-}
-inline void store32(uint8_t* p, uint32_t v) {
-    std::memcpy(p, &v, sizeof v);
-}
-inline void store16(uint8_t* p, uint32_t v) {
-    const uint16_t h = static_cast<uint16_t>(v);
-    std::memcpy(p, &h, sizeof h);
-}
-inline uint32_t load32(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
 
 // Stores the 8-byte pattern blocks times from destination onward.
 inline void fill_blocks(uint8_t* destination, __m64 pattern, size_t blocks) {
