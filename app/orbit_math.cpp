@@ -31,13 +31,8 @@ void orbit_sincos_batch(const float* x, double* sine, double* cosine, int32_t co
         const double a = x[i];
         const double shifted = a * two_over_pi + round_shift;
         const double n = shifted - round_shift;
-        const double head = a - n * pio2_1;
-        const double middle = n * pio2_2;
-        const double y = head - middle;
-        const double e = ((head - y) - middle) - n * pio2_3;
-        const double r = y + e;
-        const double t = (y - r) + e;
-        double s, c;
+        double r, t, s, c;
+        reduce(a, n, &r, &t);
         kernel(r, t, &s, &c);
         // The quadrant is in the low bits of the shifted value; the selection and the signs
         // are done on the bits, as masks.

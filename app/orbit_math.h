@@ -102,6 +102,17 @@ inline void kernel(double r, double t, double* s, double* c) {
     *c = w + (((1.0 - w) - half) + ((z * z) * pc - r * t));
 }
 
+// x - n pi/2 as r + t: the first two products are exact, the rounding error of the
+// subtraction is recovered, and the third part joins the low word.
+inline void reduce(double x, double n, double* r, double* t) {
+    const double head = x - n * pio2_1;
+    const double middle = n * pio2_2;
+    const double y = head - middle;
+    const double e = ((head - y) - middle) - n * pio2_3;
+    *r = y + e;
+    *t = (y - *r) + e;
+}
+
 } // namespace orbit_math_detail
 
 inline void orbit_sincos_inline(double x, double* sine, double* cosine) {
@@ -119,14 +130,8 @@ inline void orbit_sincos_inline(double x, double* sine, double* cosine) {
         x = std::fmod(x, 2.0 * pio2_1 + 2.0 * pio2_2); // exact remainder
     }
     const double n = (x * two_over_pi + round_shift) - round_shift;
-    // x - n pi/2 as r + t: the first two products are exact, the rounding error of the
-    // subtraction is recovered, and the third part joins the low word.
-    const double head = x - n * pio2_1;
-    const double middle = n * pio2_2;
-    const double y = head - middle;
-    const double e = ((head - y) - middle) - n * pio2_3;
-    const double r = y + e;
-    const double t = (y - r) + e;
+    double r, t;
+    reduce(x, n, &r, &t);
     const int quadrant = static_cast<int>(n) & 3;
     double v[2];
     kernel(r, t, &v[0], &v[1]);
