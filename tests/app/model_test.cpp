@@ -4,31 +4,21 @@
 #include "runtime/random.h"
 #include "runtime/runtime.h"
 
+#include "tests/twister_oracle.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <random>
-#include <sstream>
 
 namespace {
 
-// An independent view of the generator: the standard MT19937 loaded with the words of the
-// run-time's linear-congruential seeding. Its k-th value tells which draw comes next.
+// The draws of a twister seeded with firstWord, by their 0-based index in the sequence.
 class twister_oracle {
   public:
-    explicit twister_oracle(uint32_t firstWord) {
-        std::stringstream words;
-        uint32_t word = firstWord;
-        for (int k = 0; k < 624; ++k) {
-            words << word << ' ';
-            word = word * 1664525u + 1013904223u;
-        }
-        words << 624;
-        words >> engine;
-    }
-    // The draw with 0-based index k of the sequence.
+    explicit twister_oracle(uint32_t firstWord) : engine(oracle_seeded_with(firstWord)) {}
     double draw(int64_t k) {
         std::mt19937 copy = engine;
         copy.discard(static_cast<unsigned long long>(k));

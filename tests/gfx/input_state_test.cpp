@@ -7,6 +7,8 @@
 #include "runtime/runtime.h"
 #include "runtime/text.h"
 
+#include "tests/gfx/locking_driver.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -14,23 +16,6 @@
 #include <mutex>
 
 namespace {
-
-// A driver whose lock is a real mutex, standing in for the window layer's critical section:
-// the "window thread" of these tests posts keys while holding it.
-std::mutex window_mutex;
-void window_lock() { window_mutex.lock(); }
-void window_unlock() { window_mutex.unlock(); }
-int32_t accept_init(const char*, int32_t, int32_t, int32_t, int32_t, uint32_t) { return 0; }
-display_driver make_window_driver() {
-    display_driver d{};
-    d.name = "Window";
-    d.init = accept_init;
-    d.lock = window_lock;
-    d.unlock = window_unlock;
-    return d;
-}
-const display_driver window_driver = make_window_driver();
-const display_driver* const window_list[] = {&window_driver, nullptr};
 
 void post_from_window_thread(int32_t code) {
     std::lock_guard<std::mutex> held(window_mutex);
@@ -42,7 +27,7 @@ class InputState : public testing::Test {
     void SetUp() override {
         runtime_start();
         os_set_environment("QXGFX", nullptr);
-        driver_list = window_list;
+        driver_list = locking_list;
         ASSERT_EQ(screen_res(64, 32, 32, 1, 0, 0), 0);
         key_buffer_clear();
     }

@@ -4,6 +4,8 @@
 #include "runtime/os/os.h"
 #include "runtime/runtime.h"
 
+#include "tests/gfx/locking_driver.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -12,30 +14,6 @@
 #include <mutex>
 
 namespace {
-
-// A driver whose lock is a real mutex and whose "window thread" copies dirty lines, as the
-// drivers with a window thread do.
-std::mutex window_mutex;
-int32_t locks, unlocks;
-void counting_lock() {
-    window_mutex.lock();
-    ++locks;
-}
-void counting_unlock() {
-    ++unlocks;
-    window_mutex.unlock();
-}
-int32_t accept_init(const char*, int32_t, int32_t, int32_t, int32_t, uint32_t) { return 0; }
-display_driver make_locking_driver() {
-    display_driver d{};
-    d.name = "Locking";
-    d.init = accept_init;
-    d.lock = counting_lock;
-    d.unlock = counting_unlock;
-    return d;
-}
-const display_driver locking_driver = make_locking_driver();
-const display_driver* const locking_list[] = {&locking_driver, nullptr};
 
 class ScreenLock : public testing::Test {
   protected:

@@ -1,29 +1,15 @@
 #include "runtime/random.h"
 #include "runtime/runtime.h"
 
+#include "tests/twister_oracle.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <random>
-#include <sstream>
 #include <vector>
 
 namespace {
-
-// An independent oracle: the standard library's MT19937 loaded with the words that the
-// run-time's linear-congruential seeding produces, positioned at the end of the state.
-std::mt19937 oracle_seeded_with(uint32_t first_word) {
-    std::stringstream state;
-    uint32_t word = first_word;
-    for (int k = 0; k < 624; ++k) {
-        state << word << ' ';
-        word = word * 1664525u + 1013904223u;
-    }
-    state << 624;
-    std::mt19937 oracle;
-    state >> oracle;
-    return oracle;
-}
 
 class Random : public testing::Test {
   protected:
