@@ -256,17 +256,8 @@ void plot_pixel(void* target, float x, float y, uint32_t colour, int32_t type, i
     if (!(dx > -0.5 && dx < s->view_w - 0.5 && dy > -0.5 && dy < s->view_h - 0.5)) return;
     const int32_t px = static_cast<int32_t>(dx + 0.5) + s->view_x;
     const int32_t py = static_cast<int32_t>(dy + 0.5) + s->view_y;
-    // screen_lock and screen_unlock(1, 0), on the context already at hand.
-    const display_driver* driver = c->driver;
-    if (!(c->flags & context_locked)) {
-        if (driver && driver->lock) driver->lock();
-        c->flags |= context_locked;
-    }
-    ++c->lock_count;
+    screen_lock_context(c);
     s->put_pixel(s, px, py, colour);
     if (s->lines[0] == c->visible_buffer) c->dirty[py] = 1;
-    if (c->lock_count > 0 && --c->lock_count == 0) {
-        c->flags &= ~context_locked;
-        if (driver && driver->unlock) driver->unlock();
-    }
+    screen_unlock_context(c); // screen_unlock(1, 0): the line is marked above
 }

@@ -46,12 +46,11 @@ int32_t page_set(int32_t work, int32_t visible);
 int32_t page_copy(int32_t source, int32_t destination);
 uint8_t* screen_ptr();
 
-// Every pixel takes the lock, so both halves are inline.
+// Every pixel takes the lock, so both halves are inline; the _context forms work on a context
+// the caller already holds.
 #include "gfx/gfx_context.h"
 
-inline void screen_lock() {
-    gfx_context* c = gfx_screen;
-    if (!c) return;
+inline void screen_lock_context(gfx_context* c) {
     if (!(c->flags & context_locked)) {
         if (c->driver && c->driver->lock) c->driver->lock();
         c->flags |= context_locked;
@@ -59,16 +58,20 @@ inline void screen_lock() {
     ++c->lock_count;
 }
 
-inline void screen_unlock(int32_t first, int32_t last) {
-    gfx_context* c = gfx_screen;
-    if (!c) return;
-    if (first > last && last >= 0) {
-        // An empty range: nothing to mark.
-    } else {
-        mark_lines(first, last);
-    }
+inline void screen_unlock_context(gfx_context* c) {
     if (c->lock_count > 0 && --c->lock_count == 0) {
         c->flags &= ~context_locked;
         if (c->driver && c->driver->unlock) c->driver->unlock();
     }
+}
+
+inline void screen_lock() {
+    if (gfx_screen) screen_lock_context(gfx_screen);
+}
+
+inline void screen_unlock(int32_t first, int32_t last) {
+    gfx_context* c = gfx_screen;
+    if (!c) return;
+    if (first <= last || last < 0) mark_lines(first, last); // (1, 0) marks nothing
+    screen_unlock_context(c);
 }
