@@ -4,6 +4,7 @@
 
 #include "gfx/gfx_context.h"
 #include "gfx/screen.h"
+#include "runtime/key_input.h"
 #include "runtime/mutex.h"
 #include "runtime/os/os.h"
 #include "runtime/runtime.h"
@@ -71,9 +72,7 @@ text* key_read_text_graphics() {
     if (!gfx_screen) return text_make(nullptr, 0);
     int32_t code = get_key();
     if (code == 0) return text_make(nullptr, 0);
-    if (code <= 255) return text_char(code); // -128 to -1 read by their low byte
-    const char extended[2] = {static_cast<char>(0xFF), static_cast<char>((code >> 8) & 0xFF)};
-    return text_make(extended, 2);
+    return key_text(code); // -128 to -1 read by their low byte
 }
 
 int32_t key_down(int32_t scancode) {

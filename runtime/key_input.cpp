@@ -6,15 +6,16 @@
 
 #include <cstring>
 
+text* key_text(int32_t code) {
+    if (code <= 255) return text_char(code);
+    const char extended[2] = {static_cast<char>(0xFF), static_cast<char>((code >> 8) & 0xFF)};
+    return text_make(extended, 2);
+}
+
 text* key_read_text() {
     if (console_hooks.key_read_text) return console_hooks.key_read_text();
     int32_t code = console_key_read();
-    if (code == -1) return text_make(nullptr, 0);
-    if (code >= 256) {
-        const char extended[2] = {static_cast<char>(0xFF), static_cast<char>((code >> 8) & 0xFF)};
-        return text_make(extended, 2);
-    }
-    return text_char(code);
+    return code == -1 ? text_make(nullptr, 0) : key_text(code);
 }
 
 namespace {

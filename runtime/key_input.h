@@ -9,6 +9,10 @@ struct text;
 // Prefers the graphics screen's reader whenever one is installed.
 text* key_read_text();
 
+// The text of a key code: one character (the low byte) for a code up to 255, character 255
+// followed by bits 8-15 for a larger one.
+text* key_text(int32_t code);
+
 // 0 when equal, -1 when a sorts before b, 1 after. Releases either side that is a temporary.
 int32_t text_compare(text* a, text* b);
 int32_t text_compare(text* a, const char* b);
