@@ -39,6 +39,11 @@ struct draw_state {
     get_pixel_routine get_pixel;
     fill_pixels_routine fill_pixels;
     uint32_t flags;
+    // The screen id for which the program's plots may take plot_pixel's straight path: the
+    // prepared 32-bit screen, a relative view, the plain routines chosen, no blending. 0 when
+    // not; whatever changes the target, the flags or the routines sets it to 0.
+    int32_t straight_id;
+    bool straight_locks; // the screen's driver has a lock or an unlock
 };
 
 // The process-wide pixel routines for the pixel size in use.

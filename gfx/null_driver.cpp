@@ -2,17 +2,12 @@
 #include "gfx/gfx_context.h"
 #include "gfx/screen.h"
 
-namespace {
-void null_lock() {}
-void null_unlock() {}
-} // namespace
-
 const display_driver null_driver = {
     "Null",
     nullptr,     // init
     nullptr,     // exit
-    null_lock,   // lock
-    null_unlock, // unlock
+    nullptr,     // lock: locking nothing needs no call
+    nullptr,     // unlock
     nullptr,     // set_palette
     nullptr,     // wait_vsync
     nullptr,     // get_mouse

@@ -6,10 +6,14 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <emmintrin.h>
 
 namespace {
 
-draw_state* state_record;
+// Until the first graphics call the record is a blank stand-in, so that plot_pixel's straight
+// path needs no test for it.
+draw_state no_state;
+draw_state* state_record = &no_state;
 
 struct image_header {
     uint32_t kind; // image_new_header
@@ -43,16 +47,17 @@ void reinitialise(draw_state* s) {
 } // namespace
 
 draw_state* get_draw_state() {
-    if (!state_record) {
-        state_record =
-            static_cast<draw_state*>(context_slot(context_slot_draw_state, sizeof(draw_state)));
-        if (!state_record) return nullptr;
+    if (state_record == &no_state) {
+        auto* s = static_cast<draw_state*>(context_slot(context_slot_draw_state, sizeof(draw_state)));
+        if (!s) return nullptr;
+        state_record = s;
     }
     if (gfx_screen && state_record->screen_id != gfx_screen->id) reinitialise(state_record);
     return state_record;
 }
 
 void prepare_target(draw_state* s, void* image) {
+    s->straight_id = 0;
     if (!image) {
         if ((s->flags & (draw_prepare_screen | draw_image_target)) && s->lines_capacity >= gfx_screen->height) {
             std::memcpy(&s->view_x, s->saved_view, sizeof s->saved_view);
@@ -103,6 +108,7 @@ void prepare_target(draw_state* s, void* image) {
 }
 
 void select_transfer(draw_state* s, uint32_t colour) {
+    s->straight_id = 0;
     bool blending = (gfx_screen->flags & context_alpha) && s->target_bpp == 4 && (colour >> 24) != 0xFF;
     s->put_pixel = blending ? put_blend : put_plain;
     s->fill_pixels = blending ? fill_blend : fill_plain;
@@ -202,9 +208,34 @@ void reset_view() {
     s->view_w = gfx_screen->width;
     s->view_h = gfx_screen->height;
     s->flags &= ~draw_view_set;
+    s->straight_id = 0;
 }
 
 namespace {
+
+// Every case of plot_pixel; the program's own case takes the straight path below.
+// The processor's truncation to 32 bits, as unsigned: a value out of range gives 0x80000000,
+// which lies outside every view.
+inline uint32_t truncate_unsigned(double v) {
+    return static_cast<uint32_t>(_mm_cvttsd_si32(_mm_set_sd(v)));
+}
+
+// The put of the straight path under the driver's lock.
+[[gnu::noinline]] void put_locked(gfx_context* c, draw_state* s, int32_t px, int32_t py, uint32_t colour) {
+    screen_lock_context(c);
+    s->put_pixel(s, px, py, colour);
+    if (s->lines[0] == c->visible_buffer) c->dirty[py] = 1;
+    screen_unlock_context(c); // screen_unlock(1, 0): the line is marked above
+}
+
+// Whether the program's plots may take the straight path from now on: what plot_general just
+// prepared is the 32-bit screen with a relative view and the plain routines.
+void note_straight(draw_state* s, const gfx_context* c) {
+    const bool straight = !s->target && !(s->flags & (draw_prepare_screen | draw_image_target | draw_view_absolute)) &&
+                          s->target_bpp == 4 && !(c->flags & context_alpha) && c->driver && s->put_pixel == put_plain;
+    s->straight_id = straight ? c->id : 0;
+    s->straight_locks = straight && (c->driver->lock || c->driver->unlock);
+}
 
 // Every case of plot_pixel; the program's own case takes the straight path below.
 [[gnu::noinline]] void plot_general(gfx_context* c, void* target, float x, float y,
@@ -220,6 +251,7 @@ namespace {
     else
         colour = convert_color(s->target_bpp, colour);
     select_transfer(s, colour);
+    note_straight(s, c);
     apply_relative(s, type, &x, &y, nullptr, nullptr);
     int32_t px, py;
     if (!map_and_clip(s, x, y, &px, &py)) return;
@@ -231,33 +263,33 @@ namespace {
 
 } // namespace
 
-// The program's case: an absolute point in a given colour on the prepared 32-bit screen
-// without alpha primitives. It does every step of the general case, with the choices that
-// this case fixes made in advance: the colour passes unchanged and the plain writer is chosen.
+// The program's case: an absolute point in a given colour on the 32-bit screen without
+// blending, once plot_general has prepared it (straight_id). The steps of the general case that
+// this case fixes are left out: the target is already the screen, the colour passes unchanged,
+// and the plain routines are already chosen. A driver without lock and unlock (the null driver)
+// makes the screen lock a pair of counter moves that cancel, so those are left out too.
 void plot_pixel(void* target, float x, float y, uint32_t colour, int32_t type, int32_t preset) {
     gfx_context* c = gfx_screen;
     if (!c) return;
     draw_state* s = state_record;
-    if (!s || s->screen_id != c->id || target || type != coords_point || s->target_bpp != 4 ||
-        (s->flags & (draw_prepare_screen | draw_image_target | draw_view_absolute)) ||
-        (c->flags & context_alpha)) {
+    if (s->straight_id != c->id || target || type != coords_point) {
         plot_general(c, target, x, y, colour, type, preset);
         return;
     }
-    s->target = nullptr;
-    s->put_pixel = put_plain;
-    s->fill_pixels = fill_plain;
-    s->get_pixel = get_plain;
     s->last_x = x;
     s->last_y = y;
-    // Rounding half away from zero lands in 0 .. w - 1 exactly when -0.5 < v < w - 0.5, and
-    // there it is the truncation of v + 0.5 (exact in double), so rounding and clipping fold.
-    const double dx = x, dy = y;
-    if (!(dx > -0.5 && dx < s->view_w - 0.5 && dy > -0.5 && dy < s->view_h - 0.5)) return;
-    const int32_t px = static_cast<int32_t>(dx + 0.5) + s->view_x;
-    const int32_t py = static_cast<int32_t>(dy + 0.5) + s->view_y;
-    screen_lock_context(c);
+    // Rounding half away from zero lands in 0 .. w - 1 exactly when -0.5 < v and the
+    // truncation of v + 0.5 (exact in double) is below w.
+    if (!(x > -0.5f && y > -0.5f)) return;
+    const uint32_t rx = truncate_unsigned(static_cast<double>(x) + 0.5);
+    const uint32_t ry = truncate_unsigned(static_cast<double>(y) + 0.5);
+    if (rx >= static_cast<uint32_t>(s->view_w) || ry >= static_cast<uint32_t>(s->view_h)) return;
+    const int32_t px = static_cast<int32_t>(rx) + s->view_x, py = static_cast<int32_t>(ry) + s->view_y;
+    if (s->straight_locks) {
+        put_locked(c, s, px, py, colour);
+        return;
+    }
+    if (s->lines[0] == c->visible_buffer) [[likely]]
+        c->dirty[py] = 1;
     s->put_pixel(s, px, py, colour);
-    if (s->lines[0] == c->visible_buffer) c->dirty[py] = 1;
-    screen_unlock_context(c); // screen_unlock(1, 0): the line is marked above
 }

@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -51,6 +52,19 @@ TEST_F(Plotting, PointsOutsideTheViewAreDropped) {
     plot_pixel(nullptr, 1279.49f, 10.0f, 0xFFFFFF00u, coords_point, 0);
     EXPECT_EQ(pixel32(1279, 10), 0xFFFFFF00u);
     EXPECT_EQ(gfx_screen->dirty[10], 1);
+    // Far out, not a number, or just below the first pixel: nothing; -0.49 is pixel 0.
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const float far_out[][2] = {{3e9f, 20.0f}, {20.0f, 3e9f},  {-3e9f, 20.0f}, {nan, 20.0f},
+                                {20.0f, nan},  {inf, 20.0f},   {20.0f, -inf},  {-0.51f, 20.0f},
+                                {4.3e9f, 20.0f}, {20.0f, 4.3e9f}};
+    for (const auto& p : far_out) plot_pixel(nullptr, p[0], p[1], 0xFFFFFF00u, coords_point, 0);
+    for (int32_t y = 0; y < 768; ++y) EXPECT_EQ(gfx_screen->dirty[y], y == 10) << y;
+    plot_pixel(nullptr, -0.49f, -0.49f, 0xFFFFFF00u, coords_point, 0);
+    EXPECT_EQ(pixel32(0, 0), 0xFFFFFF00u);
+    // The lock is balanced again after every plot.
+    EXPECT_EQ(gfx_screen->lock_count, 0);
+    EXPECT_FALSE(gfx_screen->flags & context_locked);
 }
 
 TEST_F(Plotting, ColourIsConvertedToThePixelFormat) {
@@ -78,6 +92,7 @@ TEST_F(Plotting, AlphaPrimitivesBlendBelowFullAlpha) {
 
 TEST_F(Plotting, RelativePointsAreMeasuredFromTheLastPoint) {
     ASSERT_EQ(screen_res(64, 64, 32, 1, 0, 0), 0);
+    plot_pixel(nullptr, 5, 5, 0xFF0000FFu, coords_point, 0);
     plot_pixel(nullptr, 10, 20, 0xFF0000FFu, coords_point, 0);
     plot_pixel(nullptr, 1, 1, 0xFF00FF00u, coords_point_relative, 0);
     EXPECT_EQ(pixel32(11, 21), 0xFF00FF00u);
@@ -117,6 +132,40 @@ TEST_F(Plotting, ImagesWithEitherHeaderAreDrawnWithoutMarkingLines) {
     plot_pixel(nullptr, 63, 63, 0xFF00FF00u, coords_point, 0);
     EXPECT_EQ(pixel32(63, 63), 0xFF00FF00u);
     EXPECT_EQ(gfx_screen->dirty[63], 1);
+}
+
+// The program's plots keep to every change made between them: a blending screen, an image
+// target, a new screen of another depth, a hidden work page.
+TEST_F(Plotting, ThePlotsAfterAChangeOfTargetOrScreenFollowIt) {
+    ASSERT_EQ(screen_res(64, 64, 32, 2, 0, 0), 0);
+    plot_pixel(nullptr, 1, 1, 0x80FF0000u, coords_point, 0);
+    plot_pixel(nullptr, 2, 1, 0x80FF0000u, coords_point, 0);
+    EXPECT_EQ(pixel32(2, 1), 0x80FF0000u);
+    std::vector<uint32_t> image(8 + 4 * 4, 0);
+    image[0] = image_new_header;
+    image[1] = image[2] = image[3] = 4;
+    image[4] = 16;
+    plot_pixel(image.data(), 3, 3, 0xFF00FF00u, coords_point, 0);
+    plot_pixel(image.data(), 2, 3, 0xFF00FF00u, coords_point, 0);
+    EXPECT_EQ(image[8 + 12 + 3], 0xFF00FF00u);
+    EXPECT_EQ(image[8 + 12 + 2], 0xFF00FF00u);
+    EXPECT_EQ(pixel32(3, 3), 0xFF000000u);
+    page_set(1, 0);
+    std::memset(gfx_screen->dirty, 0, 64);
+    plot_pixel(nullptr, 4, 4, 0xFF0000FFu, coords_point, 0);
+    plot_pixel(nullptr, 5, 5, 0xFF0000FFu, coords_point, 0);
+    EXPECT_EQ(reinterpret_cast<uint32_t*>(gfx_screen->pages[1])[5 * 64 + 5], 0xFF0000FFu);
+    EXPECT_EQ(pixel32(5, 5), 0xFF000000u);
+    EXPECT_EQ(gfx_screen->dirty[5], 0);
+
+    ASSERT_EQ(screen_res(64, 64, 32, 1, alpha_primitives, 0), 0);
+    plot_pixel(nullptr, 1, 1, 0xFF000000u, coords_point, 0);
+    plot_pixel(nullptr, 1, 1, 0x80FF0000u, coords_point, 0);
+    EXPECT_EQ(pixel32(1, 1) & 0x00FFFFFFu, 0x007F0000u);
+    ASSERT_EQ(screen_res(64, 64, 16, 1, 0, 0), 0);
+    plot_pixel(nullptr, 3, 4, 0xFFFFFF00u, coords_point, 0);
+    plot_pixel(nullptr, 4, 4, 0xFFFFFF00u, coords_point, 0);
+    EXPECT_EQ(reinterpret_cast<const uint16_t*>(gfx_screen->visible_buffer)[4 * 64 + 4], 0xFFE0);
 }
 
 TEST_F(Plotting, NothingIsDrawnWithoutAScreen) {

@@ -45,6 +45,21 @@ TEST_F(ScreenLock, NestedLocksCallTheDriverOnlyAtTheOutermostLevel) {
     EXPECT_EQ(unlocks, 1);
 }
 
+TEST_F(ScreenLock, EveryPlotTakesTheDriversLockUnlessItIsAlreadyHeld) {
+    ASSERT_EQ(screen_res(64, 32, 32, 1, 0, 0), 0);
+    locks = unlocks = 0;
+    for (int32_t i = 0; i < 3; ++i) plot_pixel(nullptr, i, 2, 0xFFFFFFFFu, coords_point, 0);
+    EXPECT_EQ(locks, 3);
+    EXPECT_EQ(unlocks, 3);
+    screen_lock();
+    for (int32_t i = 0; i < 3; ++i) plot_pixel(nullptr, i, 3, 0xFFFFFFFFu, coords_point, 0);
+    EXPECT_EQ(locks, 4);
+    EXPECT_EQ(gfx_screen->lock_count, 1);
+    screen_unlock(1, 0);
+    EXPECT_EQ(unlocks, 4);
+    EXPECT_EQ(gfx_screen->dirty[3], 1);
+}
+
 TEST_F(ScreenLock, UnlockMarksTheGivenLinesOfTheVisiblePage) {
     ASSERT_EQ(screen_res(64, 32, 32, 1, 0, 0), 0);
     std::memset(gfx_screen->dirty, 0, 32);

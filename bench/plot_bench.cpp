@@ -1,0 +1,42 @@
+// plot_pixel on the program's screen (1280 x 768 x 24, null driver): the program's dots, a
+// band of points around the middle line. Prints the time per plot; under callgrind,
+//   valgrind --tool=callgrind --toggle-collect='plot_pixel*' plot_bench 100000
+// counts the instructions of the calls alone (divide by the count).
+#include "gfx/draw_state.h"
+#include "gfx/screen.h"
+#include "runtime/os/os.h"
+#include "runtime/runtime.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+int main(int argc, char** argv) {
+    const int32_t count = argc > 1 ? std::atoi(argv[1]) : 2000000;
+    if (count < 1) {
+        std::fputs("usage: plot_bench [count]\n", stderr);
+        return 2;
+    }
+    runtime_start();
+    runtime_init(argc, argv, 0);
+    if (!os_environment("QXGFX")) os_set_environment("QXGFX", "null");
+    if (screen_res(1280, 768, 24, 1, 0, 0) != 0) return 1;
+    // Fixed points spread like the program's: across the width, in a band of 40 lines.
+    std::vector<float> xs(4096), ys(4096);
+    uint32_t seed = 12345;
+    for (size_t i = 0; i < xs.size(); ++i) {
+        seed = seed * 1103515245u + 12345u;
+        xs[i] = static_cast<float>(seed >> 8 & 0xFFFFF) / 0x100000 * 1280.0f - 0.4f;
+        seed = seed * 1103515245u + 12345u;
+        ys[i] = 364.0f + static_cast<float>(seed >> 8 & 0xFFFF) / 0x10000 * 40.0f;
+    }
+    plot_pixel(nullptr, 0.0f, 0.0f, 0xFFFFFFFFu, coords_point, 0); // prepares the state
+    const auto start = std::chrono::steady_clock::now();
+    for (int32_t i = 0; i < count; ++i)
+        plot_pixel(nullptr, xs[i & 4095], ys[i & 4095], 0xFFFFFF00u, coords_point, 0);
+    const double ns =
+        std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
+    std::printf("plot_ns_per_call %.2f\n", ns / count);
+    return 0;
+}
