@@ -62,22 +62,22 @@ struct char_cell {
 // A display driver: a name and thirteen operations in slot order. Absent operations are null
 // and every caller checks them. Operations return 0 on success, -1 (or nonzero) on failure.
 struct display_driver {
-    const char* name; // compared without regard to case
+    const char* name = nullptr; // compared without regard to case
     int32_t (*init)(const char* title, int32_t width, int32_t height, int32_t depth,
-                    int32_t refresh_rate, uint32_t flags);
-    void (*exit)();
-    void (*lock)();
-    void (*unlock)();
-    void (*set_palette)(int32_t index, int32_t red, int32_t green, int32_t blue);
-    void (*wait_vsync)();
+                    int32_t refresh_rate, uint32_t flags) = nullptr;
+    void (*exit)() = nullptr;
+    void (*lock)() = nullptr;
+    void (*unlock)() = nullptr;
+    void (*set_palette)(int32_t index, int32_t red, int32_t green, int32_t blue) = nullptr;
+    void (*wait_vsync)() = nullptr;
     int32_t (*get_mouse)(int32_t* x, int32_t* y, int32_t* wheel, int32_t* buttons,
-                         int32_t* clip);
-    void (*set_mouse)(int32_t x, int32_t y, int32_t cursor, int32_t clip);
-    void (*set_window_title)(const char* title);
-    int32_t (*set_window_pos)(int32_t x, int32_t y);
-    int32_t* (*fetch_modes)(int32_t depth, int32_t* count);
-    void (*flip)();
-    void (*poll_events)();
+                         int32_t* clip) = nullptr;
+    void (*set_mouse)(int32_t x, int32_t y, int32_t cursor, int32_t clip) = nullptr;
+    void (*set_window_title)(const char* title) = nullptr;
+    int32_t (*set_window_pos)(int32_t x, int32_t y) = nullptr;
+    int32_t* (*fetch_modes)(int32_t depth, int32_t* count) = nullptr;
+    void (*flip)() = nullptr;
+    void (*poll_events)() = nullptr;
 };
 
 // Mode flags: the flags argument of the mode entries, passed unchanged to a driver's init.
