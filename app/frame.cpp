@@ -12,19 +12,29 @@ constexpr float screen_height = 768.0f;
 // singles. With the screen's centre these sums of a single are exact in double when |p| and
 // |q| exceed 2^-20, and below that both precisions round them to the centre's single, so
 // double gives the extended-precision result without a trip through the x87.
-inline void plot_sky(const model_state* m, float p, float q, uint32_t colour) {
-    float x = static_cast<float>(static_cast<double>(p) + m->centreX);
-    float y = static_cast<float>((-static_cast<double>(q) + screen_height) - m->centreY);
-    plot_pixel(nullptr, x, y, colour, coords_point, 0);
-}
+struct sky_to_screen {
+    double centre_x, centre_y;
+    void plot(float p, float q, uint32_t colour) const {
+        float x = static_cast<float>(static_cast<double>(p) + centre_x);
+        float y = static_cast<float>((-static_cast<double>(q) + screen_height) - centre_y);
+        plot_pixel(nullptr, x, y, colour, coords_point, 0);
+    }
+};
 
 void draw_clouds(model_state* m) {
+    // Plotting changes none of these, so they are read once.
+    const sky_to_screen sky{static_cast<double>(m->centreX), static_cast<double>(m->centreY)};
+    const float* screenX = m->screenX;
+    const float* screenY = m->screenY;
+    const float* distance = m->distance;
+    float* prevScreenX = m->prevScreenX;
+    float* prevScreenY = m->prevScreenY;
     for (int32_t n = 1; n <= cloud_count; ++n) {
-        plot_sky(m, m->prevScreenX[n], m->prevScreenY[n], colour_black);
-        plot_sky(m, m->screenX[n], m->screenY[n], colour_yellow);
-        if (!(m->distance[n] >= 10.0f)) plot_sky(m, m->screenX[n], m->screenY[n], colour_white);
-        m->prevScreenX[n] = m->screenX[n];
-        m->prevScreenY[n] = m->screenY[n];
+        sky.plot(prevScreenX[n], prevScreenY[n], colour_black);
+        sky.plot(screenX[n], screenY[n], colour_yellow);
+        if (!(distance[n] >= 10.0f)) sky.plot(screenX[n], screenY[n], colour_white);
+        prevScreenX[n] = screenX[n];
+        prevScreenY[n] = screenY[n];
         m->prevLineOfSight[n] = m->lineOfSight[n];
     }
 }
