@@ -47,9 +47,12 @@ void plot_source_projection(const model_state* m) {
     const long double h = (screen_height - m->centreY) - tilt;
     const long double h_below = (769 - m->centreY) - tilt;
     plot_pixel(nullptr, static_cast<float>(x), static_cast<float>(h), colour_cyan, coords_point, 0);
-    plot_pixel(nullptr, static_cast<float>(x), static_cast<float>(h + 1.0L), colour_cyan, coords_point, 0);
-    plot_pixel(nullptr, static_cast<float>(x1), static_cast<float>(h), colour_cyan, coords_point, 0);
-    plot_pixel(nullptr, static_cast<float>(x1), static_cast<float>(h_below), colour_cyan, coords_point, 0);
+    plot_pixel(nullptr, static_cast<float>(x), static_cast<float>(h + 1.0L), colour_cyan,
+               coords_point, 0);
+    plot_pixel(nullptr, static_cast<float>(x1), static_cast<float>(h), colour_cyan, coords_point,
+               0);
+    plot_pixel(nullptr, static_cast<float>(x1), static_cast<float>(h_below), colour_cyan,
+               coords_point, 0);
 }
 
 // One poll: a space computes the summary values; Escape or the close key end the frames.
@@ -75,10 +78,14 @@ bool poll_key(frame_loop* loop, frame_end* end) {
 
 void plot_source_marker(const model_state* m) {
     const int32_t x = m->centreX, top = 768 - m->centreY, bottom = 769 - m->centreY;
-    plot_pixel(nullptr, static_cast<float>(x), static_cast<float>(top), colour_white, coords_point, 0);
-    plot_pixel(nullptr, static_cast<float>(x), static_cast<float>(bottom), colour_white, coords_point, 0);
-    plot_pixel(nullptr, static_cast<float>(x + 1), static_cast<float>(top), colour_white, coords_point, 0);
-    plot_pixel(nullptr, static_cast<float>(x + 1), static_cast<float>(bottom), colour_white, coords_point, 0);
+    plot_pixel(nullptr, static_cast<float>(x), static_cast<float>(top), colour_white, coords_point,
+               0);
+    plot_pixel(nullptr, static_cast<float>(x), static_cast<float>(bottom), colour_white,
+               coords_point, 0);
+    plot_pixel(nullptr, static_cast<float>(x + 1), static_cast<float>(top), colour_white,
+               coords_point, 0);
+    plot_pixel(nullptr, static_cast<float>(x + 1), static_cast<float>(bottom), colour_white,
+               coords_point, 0);
 }
 
 frame_end run_frames(frame_loop* loop, int32_t frames) {

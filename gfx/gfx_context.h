@@ -112,9 +112,9 @@ struct gfx_context {
     uint8_t* visible_buffer;
     int32_t width;
     int32_t height;
-    int32_t depth; // normalised: 1, 2, 4, 8, 16 or 32
-    int32_t bpp;   // bytes per pixel
-    int32_t pitch; // bytes per framebuffer line
+    int32_t depth;                // normalised: 1, 2, 4, 8, 16 or 32
+    int32_t bpp;                  // bytes per pixel
+    int32_t pitch;                // bytes per framebuffer line
     uint32_t palette_colors[256]; // 0x00BBGGRR
     uint32_t device_palette[256]; // 0x00BBGGRR, what each pixel value shows
     uint8_t color_map[16];

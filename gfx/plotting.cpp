@@ -25,7 +25,8 @@ struct image_header {
 
 void point_lines_at_screen(draw_state* s) {
     uint8_t* page = gfx_screen->pages[s->work_page];
-    for (int32_t i = 0; i < gfx_screen->height; ++i) s->lines[i] = page + i * gfx_screen->pitch;
+    for (int32_t i = 0; i < gfx_screen->height; ++i)
+        s->lines[i] = page + i * gfx_screen->pitch;
 }
 
 // Rebuilds the state for a newly opened screen.
@@ -48,7 +49,8 @@ void reinitialise(draw_state* s) {
 
 draw_state* get_draw_state() {
     if (state_record == &no_state) {
-        auto* s = static_cast<draw_state*>(context_slot(context_slot_draw_state, sizeof(draw_state)));
+        auto* s =
+            static_cast<draw_state*>(context_slot(context_slot_draw_state, sizeof(draw_state)));
         if (!s) return nullptr;
         state_record = s;
     }
@@ -59,7 +61,8 @@ draw_state* get_draw_state() {
 void prepare_target(draw_state* s, void* image) {
     s->straight_id = 0;
     if (!image) {
-        if ((s->flags & (draw_prepare_screen | draw_image_target)) && s->lines_capacity >= gfx_screen->height) {
+        if ((s->flags & (draw_prepare_screen | draw_image_target)) &&
+            s->lines_capacity >= gfx_screen->height) {
             std::memcpy(&s->view_x, s->saved_view, sizeof s->saved_view);
             s->target_bpp = gfx_screen->bpp;
             s->target_pitch = gfx_screen->pitch;
@@ -102,14 +105,16 @@ void prepare_target(draw_state* s, void* image) {
     s->target_bpp = bpp;
     s->target_pitch = pitch;
     if (header->kind == image_new_header) select_pixel_routines(bpp);
-    for (int32_t i = 0; i < height; ++i) s->lines[i] = data + i * pitch;
+    for (int32_t i = 0; i < height; ++i)
+        s->lines[i] = data + i * pitch;
     s->flags |= draw_image_target;
     s->target = image;
 }
 
 void select_transfer(draw_state* s, uint32_t colour) {
     s->straight_id = 0;
-    bool blending = (gfx_screen->flags & context_alpha) && s->target_bpp == 4 && (colour >> 24) != 0xFF;
+    bool blending =
+        (gfx_screen->flags & context_alpha) && s->target_bpp == 4 && (colour >> 24) != 0xFF;
     s->put_pixel = blending ? put_blend : put_plain;
     s->fill_pixels = blending ? fill_blend : fill_plain;
     s->get_pixel = get_plain;
@@ -171,8 +176,10 @@ inline bool map_and_clip(const draw_state* s, float x, float y, int32_t* px, int
     if (!round_half_away(x, &rx) || !round_half_away(y, &ry)) return false;
     // Unsigned differences test view_x <= p < view_x + view_w without overflow.
     if (s->flags & draw_view_absolute) {
-        if (static_cast<uint32_t>(rx) - static_cast<uint32_t>(s->view_x) >= static_cast<uint32_t>(s->view_w) ||
-            static_cast<uint32_t>(ry) - static_cast<uint32_t>(s->view_y) >= static_cast<uint32_t>(s->view_h))
+        if (static_cast<uint32_t>(rx) - static_cast<uint32_t>(s->view_x) >=
+                static_cast<uint32_t>(s->view_w) ||
+            static_cast<uint32_t>(ry) - static_cast<uint32_t>(s->view_y) >=
+                static_cast<uint32_t>(s->view_h))
             return false;
         *px = rx;
         *py = ry;
@@ -213,7 +220,6 @@ void reset_view() {
 
 namespace {
 
-// Every case of plot_pixel; the program's own case takes the straight path below.
 // The processor's truncation to 32 bits, as unsigned: a value out of range gives 0x80000000,
 // which lies outside every view.
 inline uint32_t truncate_unsigned(double v) {
@@ -221,7 +227,8 @@ inline uint32_t truncate_unsigned(double v) {
 }
 
 // The put of the straight path under the driver's lock.
-[[gnu::noinline]] void put_locked(gfx_context* c, draw_state* s, int32_t px, int32_t py, uint32_t colour) {
+[[gnu::noinline]] void put_locked(gfx_context* c, draw_state* s, int32_t px, int32_t py,
+                                  uint32_t colour) {
     screen_lock_context(c);
     s->put_pixel(s, px, py, colour);
     if (s->lines[0] == c->visible_buffer) c->dirty[py] = 1;
@@ -231,15 +238,17 @@ inline uint32_t truncate_unsigned(double v) {
 // Whether the program's plots may take the straight path from now on: what plot_general just
 // prepared is the 32-bit screen with a relative view and the plain routines.
 void note_straight(draw_state* s, const gfx_context* c) {
-    const bool straight = !s->target && !(s->flags & (draw_prepare_screen | draw_image_target | draw_view_absolute)) &&
-                          s->target_bpp == 4 && !(c->flags & context_alpha) && c->driver && s->put_pixel == put_plain;
+    const bool straight =
+        !s->target &&
+        !(s->flags & (draw_prepare_screen | draw_image_target | draw_view_absolute)) &&
+        s->target_bpp == 4 && !(c->flags & context_alpha) && c->driver && s->put_pixel == put_plain;
     s->straight_id = straight ? c->id : 0;
     s->straight_locks = straight && (c->driver->lock || c->driver->unlock);
 }
 
 // Every case of plot_pixel; the program's own case takes the straight path below.
-[[gnu::noinline]] void plot_general(gfx_context* c, void* target, float x, float y,
-                                    uint32_t colour, int32_t type, int32_t preset) {
+[[gnu::noinline]] void plot_general(gfx_context* c, void* target, float x, float y, uint32_t colour,
+                                    int32_t type, int32_t preset) {
     draw_state* s = get_draw_state();
     if (!s || !s->lines) return;
     if (target || (s->flags & (draw_prepare_screen | draw_image_target)))
@@ -284,7 +293,8 @@ void plot_pixel(void* target, float x, float y, uint32_t colour, int32_t type, i
     const uint32_t rx = truncate_unsigned(static_cast<double>(x) + 0.5);
     const uint32_t ry = truncate_unsigned(static_cast<double>(y) + 0.5);
     if (rx >= static_cast<uint32_t>(s->view_w) || ry >= static_cast<uint32_t>(s->view_h)) return;
-    const int32_t px = static_cast<int32_t>(rx) + s->view_x, py = static_cast<int32_t>(ry) + s->view_y;
+    const int32_t px = static_cast<int32_t>(rx) + s->view_x,
+                  py = static_cast<int32_t>(ry) + s->view_y;
     if (s->straight_locks) {
         put_locked(c, s, px, py, colour);
         return;

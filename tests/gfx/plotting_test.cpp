@@ -21,7 +21,8 @@ class Plotting : public testing::Test {
     }
     void TearDown() override { close_screen(); }
     static uint32_t pixel32(int32_t x, int32_t y) {
-        return reinterpret_cast<const uint32_t*>(gfx_screen->visible_buffer)[y * gfx_screen->width + x];
+        return reinterpret_cast<const uint32_t*>(
+            gfx_screen->visible_buffer)[y * gfx_screen->width + x];
     }
 };
 
@@ -55,11 +56,13 @@ TEST_F(Plotting, PointsOutsideTheViewAreDropped) {
     // Far out, not a number, or just below the first pixel: nothing; -0.49 is pixel 0.
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
-    const float far_out[][2] = {{3e9f, 20.0f}, {20.0f, 3e9f},  {-3e9f, 20.0f}, {nan, 20.0f},
-                                {20.0f, nan},  {inf, 20.0f},   {20.0f, -inf},  {-0.51f, 20.0f},
+    const float far_out[][2] = {{3e9f, 20.0f},   {20.0f, 3e9f},  {-3e9f, 20.0f}, {nan, 20.0f},
+                                {20.0f, nan},    {inf, 20.0f},   {20.0f, -inf},  {-0.51f, 20.0f},
                                 {4.3e9f, 20.0f}, {20.0f, 4.3e9f}};
-    for (const auto& p : far_out) plot_pixel(nullptr, p[0], p[1], 0xFFFFFF00u, coords_point, 0);
-    for (int32_t y = 0; y < 768; ++y) EXPECT_EQ(gfx_screen->dirty[y], y == 10) << y;
+    for (const auto& p : far_out)
+        plot_pixel(nullptr, p[0], p[1], 0xFFFFFF00u, coords_point, 0);
+    for (int32_t y = 0; y < 768; ++y)
+        EXPECT_EQ(gfx_screen->dirty[y], y == 10) << y;
     plot_pixel(nullptr, -0.49f, -0.49f, 0xFFFFFF00u, coords_point, 0);
     EXPECT_EQ(pixel32(0, 0), 0xFFFFFF00u);
     // The lock is balanced again after every plot.
@@ -113,10 +116,10 @@ TEST_F(Plotting, ImagesWithEitherHeaderAreDrawnWithoutMarkingLines) {
     std::memset(gfx_screen->dirty, 0, 64);
     std::vector<uint32_t> image(8 + 4 * 3, 0);
     image[0] = image_new_header;
-    image[1] = 4;                 // bytes per pixel
-    image[2] = 4;                 // width
-    image[3] = 3;                 // height
-    image[4] = 16;                // pitch
+    image[1] = 4;  // bytes per pixel
+    image[2] = 4;  // width
+    image[3] = 3;  // height
+    image[4] = 16; // pitch
     plot_pixel(image.data(), 2, 1, 0xFFABCDEFu, coords_point, 0);
     EXPECT_EQ(image[8 + 4 + 2], 0xFFABCDEFu);
     plot_pixel(image.data(), 4, 1, 0xFFABCDEFu, coords_point, 0); // outside the image
@@ -127,7 +130,8 @@ TEST_F(Plotting, ImagesWithEitherHeaderAreDrawnWithoutMarkingLines) {
     bytes[2] = 2;
     plot_pixel(old.data(), 4, 1, 0xFF00FF00u, coords_point, 0);
     EXPECT_EQ(old[1 + 5 + 4], 0xFF00FF00u);
-    for (int32_t y = 0; y < 64; ++y) EXPECT_EQ(gfx_screen->dirty[y], 0) << y;
+    for (int32_t y = 0; y < 64; ++y)
+        EXPECT_EQ(gfx_screen->dirty[y], 0) << y;
     // Back on the screen the view is the whole screen again.
     plot_pixel(nullptr, 63, 63, 0xFF00FF00u, coords_point, 0);
     EXPECT_EQ(pixel32(63, 63), 0xFF00FF00u);

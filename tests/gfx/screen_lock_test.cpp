@@ -48,11 +48,13 @@ TEST_F(ScreenLock, NestedLocksCallTheDriverOnlyAtTheOutermostLevel) {
 TEST_F(ScreenLock, EveryPlotTakesTheDriversLockUnlessItIsAlreadyHeld) {
     ASSERT_EQ(screen_res(64, 32, 32, 1, 0, 0), 0);
     locks = unlocks = 0;
-    for (int32_t i = 0; i < 3; ++i) plot_pixel(nullptr, i, 2, 0xFFFFFFFFu, coords_point, 0);
+    for (int32_t i = 0; i < 3; ++i)
+        plot_pixel(nullptr, i, 2, 0xFFFFFFFFu, coords_point, 0);
     EXPECT_EQ(locks, 3);
     EXPECT_EQ(unlocks, 3);
     screen_lock();
-    for (int32_t i = 0; i < 3; ++i) plot_pixel(nullptr, i, 3, 0xFFFFFFFFu, coords_point, 0);
+    for (int32_t i = 0; i < 3; ++i)
+        plot_pixel(nullptr, i, 3, 0xFFFFFFFFu, coords_point, 0);
     EXPECT_EQ(locks, 4);
     EXPECT_EQ(gfx_screen->lock_count, 1);
     screen_unlock(1, 0);
@@ -65,10 +67,12 @@ TEST_F(ScreenLock, UnlockMarksTheGivenLinesOfTheVisiblePage) {
     std::memset(gfx_screen->dirty, 0, 32);
     screen_lock();
     screen_unlock(5, 2);
-    for (int32_t y = 0; y < 32; ++y) EXPECT_EQ(gfx_screen->dirty[y], 0);
+    for (int32_t y = 0; y < 32; ++y)
+        EXPECT_EQ(gfx_screen->dirty[y], 0);
     screen_lock();
     screen_unlock(0, -1);
-    for (int32_t y = 0; y < 32; ++y) EXPECT_EQ(gfx_screen->dirty[y], 1);
+    for (int32_t y = 0; y < 32; ++y)
+        EXPECT_EQ(gfx_screen->dirty[y], 1);
 }
 
 TEST_F(ScreenLock, DrawingIntoAHiddenPageMarksNothing) {
@@ -99,7 +103,8 @@ TEST_F(ScreenLock, PageCopyCopiesTheViewAndMarksItsLines) {
     std::memset(gfx_screen->dirty, 0, 32);
     EXPECT_EQ(page_copy(1, 0), 0);
     EXPECT_EQ(reinterpret_cast<uint32_t*>(gfx_screen->pages[0])[9 * 64 + 7], 0xFF123456u);
-    for (int32_t y = 0; y < 32; ++y) EXPECT_EQ(gfx_screen->dirty[y], 1);
+    for (int32_t y = 0; y < 32; ++y)
+        EXPECT_EQ(gfx_screen->dirty[y], 1);
     EXPECT_EQ(screen_ptr(), gfx_screen->pages[1]);
 }
 
@@ -127,7 +132,8 @@ void present_loop(void* argument) {
         window_mutex.lock();
         for (int32_t y = 0; y < c->height; ++y) {
             if (!c->dirty[y]) continue;
-            std::memcpy(&p->shown[static_cast<size_t>(y) * c->width], c->visible_buffer + y * c->pitch, c->pitch);
+            std::memcpy(&p->shown[static_cast<size_t>(y) * c->width],
+                        c->visible_buffer + y * c->pitch, c->pitch);
             c->dirty[y] = 0;
         }
         ++p->passes;
@@ -152,7 +158,8 @@ TEST_F(ScreenLock, AWindowThreadCopyingDirtyLinesSeesEveryPlottedPixel) {
     window_mutex.lock();
     for (int32_t y = 0; y < 32; ++y)
         if (gfx_screen->dirty[y])
-            std::memcpy(&p.shown[static_cast<size_t>(y) * 64], gfx_screen->visible_buffer + y * 256, 256);
+            std::memcpy(&p.shown[static_cast<size_t>(y) * 64], gfx_screen->visible_buffer + y * 256,
+                        256);
     window_mutex.unlock();
     EXPECT_EQ(std::memcmp(p.shown.data(), gfx_screen->visible_buffer, 64 * 32 * 4), 0);
     EXPECT_GT(p.passes, 0);
