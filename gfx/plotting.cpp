@@ -226,7 +226,7 @@ inline uint32_t truncate_unsigned(double v) {
     return static_cast<uint32_t>(_mm_cvttsd_si32(_mm_set_sd(v)));
 }
 
-// The put of the straight path under the driver's lock.
+// The put and the dirty mark under the screen lock.
 [[gnu::noinline]] void put_locked(gfx_context* c, draw_state* s, int32_t px, int32_t py,
                                   uint32_t colour) {
     screen_lock_context(c);
@@ -264,10 +264,7 @@ void note_straight(draw_state* s, const gfx_context* c) {
     apply_relative(s, type, &x, &y, nullptr, nullptr);
     int32_t px, py;
     if (!map_and_clip(s, x, y, &px, &py)) return;
-    screen_lock();
-    s->put_pixel(s, px, py, colour);
-    if (s->lines[0] == c->visible_buffer) c->dirty[py] = 1;
-    screen_unlock(1, 0);
+    put_locked(c, s, px, py, colour);
 }
 
 } // namespace
