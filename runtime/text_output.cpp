@@ -2,7 +2,9 @@
 
 #include "runtime/os/os.h"
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 
 namespace {
@@ -31,6 +33,32 @@ int32_t advance(const text_output* record, int32_t x, int32_t n) {
         x = (x - record->left) % width + record->left;
     }
     return x;
+}
+
+// The high bit of each of the eight bytes (in memory order, low byte first) that lies in 7 to
+// 13, the range that holds every control character (and the printable 11 and 12). No byte
+// borrows from or carries into its neighbour, so every flag is exact.
+uint64_t control_range_flags(uint64_t bytes) {
+    constexpr uint64_t ones = 0x0101010101010101ull;
+    uint64_t low = bytes & ones * 127;
+    return (ones * (127 + 14) - low) & ~bytes & (low + ones * (127 - 6)) & ones * 128;
+}
+static_assert(std::endian::native == std::endian::little, "bytes load low byte first");
+
+// The number of printable bytes at the start of bytes, at most limit, eight at a time.
+int32_t printable_run(const unsigned char* bytes, int32_t limit) {
+    int32_t n = 0;
+    for (; n + 8 <= limit; n += 8) {
+        uint64_t eight;
+        std::memcpy(&eight, bytes + n, 8);
+        for (uint64_t flags = control_range_flags(eight); flags != 0; flags &= flags - 1) {
+            int32_t k = n + (std::countr_zero(flags) >> 3);
+            if (byte_kinds[bytes[k]] != byte_kind::printable) return k;
+        }
+    }
+    while (n < limit && byte_kinds[bytes[n]] == byte_kind::printable)
+        ++n;
+    return n;
 }
 
 // Spaces from column x to the next tab stop, counted from the left edge: 1 to 8.
@@ -71,7 +99,7 @@ void write_wrapped(text_output* record, const char* bytes, int32_t count) {
 void print_text(text_output* record, const char* bytes, int32_t length, int32_t newline_returns) {
     if (length <= 0 || record->right < record->left) return;
     const auto* in = reinterpret_cast<const unsigned char*>(bytes);
-    char buffer[text_output_buffer_size];
+    char buffer[text_output_buffer_size + 8]; // the slack lets a tab store 8 spaces at once
     int32_t count = 0;
     // The running column, where the buffered bytes end. Rows need no running copy: the flush
     // counts them itself.
@@ -93,14 +121,11 @@ void print_text(text_output* record, const char* bytes, int32_t length, int32_t 
             // A whole run of printable bytes at once, as far as the buffer has room.
             if (count == text_output_buffer_size) flush();
             int32_t room = text_output_buffer_size - count;
-            int32_t end = length - i > room ? i + room : length;
-            int32_t j = i + 1;
-            while (j < end && byte_kinds[in[j]] == byte_kind::printable)
-                ++j;
-            std::memcpy(buffer + count, in + i, static_cast<size_t>(j - i));
-            count += j - i;
-            x = advance(record, x, j - i);
-            i = j;
+            int32_t run = 1 + printable_run(in + i + 1, std::min(length - i, room) - 1);
+            std::memcpy(buffer + count, in + i, static_cast<size_t>(run));
+            count += run;
+            x = advance(record, x, run);
+            i += run;
             continue;
         }
         ++i;
@@ -115,7 +140,7 @@ void print_text(text_output* record, const char* bytes, int32_t length, int32_t 
                 flush();
                 spaces = tab_spaces(record, x);
             }
-            std::memset(buffer + count, ' ', static_cast<size_t>(spaces));
+            std::memcpy(buffer + count, "        ", 8); // the slack takes the surplus
             count += spaces;
             x = advance(record, x, spaces);
             continue;

@@ -97,6 +97,17 @@ TEST(TextOutput, ControlCharactersMoveTheCursorWithinTheRegion) {
     EXPECT_EQ(overwrite.row(0, 10, 3), "CB.");
     EXPECT_EQ(overwrite.log, (log_lines{"write 10,0 2", "write 10,0 1"}));
 
+    recording_device long_row;
+    long_row.print("0123456789ABCDEF\rX");
+    EXPECT_EQ(long_row.row(0, 10, 17), "X123456789ABCDEF.");
+
+    // Every other byte, 11 and 12 among them, is printed as it is, in one run.
+    const std::string others("\x01\x06\x0b\x0c\x0e\x1b\x7f\xc8\xff\x0b\x0c", 11);
+    recording_device verbatim;
+    verbatim.print(std::string("\0", 1) + others);
+    EXPECT_EQ(verbatim.log, (log_lines{"write 10,0 12"}));
+    EXPECT_EQ(verbatim.row(0, 11, 11), others);
+
     recording_device bell;
     bell.print("A\aB");
     EXPECT_EQ(bell.log, (log_lines{"write 10,0 2"}));
