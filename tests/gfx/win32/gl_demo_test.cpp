@@ -33,7 +33,8 @@ class GlDemo : public testing::Test {
                                    &startup, &program));
         window = nullptr;
         for (int waited = 0; waited < 20000 && !window; waited += 50) {
-            window = FindWindowA("qxgfxclass_gl_demo", nullptr);
+            // By title too: the driver's throw-away setup window has the same class.
+            window = FindWindowA("qxgfxclass_gl_demo", "gl_demo");
             Sleep(50);
         }
         ASSERT_NE(window, nullptr);
