@@ -16,7 +16,8 @@
 #include "gfx/screen.h"
 
 const gl_system_calls gl_platform_calls = {
-    LoadLibraryA, GetProcAddress, FreeLibrary, ChoosePixelFormat, SetPixelFormat, SwapBuffers,
+    LoadLibraryA, GetProcAddress,         FreeLibrary, ChoosePixelFormat, SetPixelFormat,
+    SwapBuffers,  ChangeDisplaySettingsA,
 };
 gl_system_calls gl_system = gl_platform_calls;
 gl_pixel_format_settings gl_pixel_format;
@@ -379,7 +380,7 @@ void gl_exit() {
             ReleaseDC(window_state.hwnd, gl_dc);
             gl_dc = nullptr;
         }
-        if (fullscreen_mode()) ChangeDisplaySettingsA(nullptr, 0);
+        if (fullscreen_mode()) gl_system.change_display_settings(nullptr, 0);
         if (window_state.hwnd) {
             DestroyWindow(window_state.hwnd);
             window_state.hwnd = nullptr;
@@ -408,7 +409,8 @@ int32_t gl_open_window() {
         mode.dmPelsHeight = static_cast<DWORD>(window_state.height);
         // Not named in dmFields: the system keeps its own choice of rate.
         mode.dmDisplayFrequency = static_cast<DWORD>(window_state.refresh_rate);
-        if (ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) != DISP_CHANGE_SUCCESSFUL) return -1;
+        if (gl_system.change_display_settings(&mode, CDS_FULLSCREEN) != DISP_CHANGE_SUCCESSFUL)
+            return -1;
         style = (style & ~frame) | WS_POPUP;
         position_flags = SWP_FRAMECHANGED;
     } else if (window_state.flags & no_frame) {
@@ -441,7 +443,7 @@ int32_t gl_open_window() {
 
 void gl_close_window() {
     if (!window_state.hwnd) return;
-    if (fullscreen_mode()) ChangeDisplaySettingsA(nullptr, 0);
+    if (fullscreen_mode()) gl_system.change_display_settings(nullptr, 0);
     ShowWindow(window_state.hwnd, SW_HIDE);
 }
 

@@ -45,8 +45,8 @@ constexpr uint32_t stencil_buffer = 0x10000;
 constexpr uint32_t accumulation_buffer = 0x20000;
 constexpr uint32_t multisample = 0x40000;
 
-// The system calls through which the driver reaches the OpenGL library and the pixel formats.
-// Tests replace them to stand in for an implementation.
+// The system calls through which the driver reaches the OpenGL library, the pixel formats and
+// the display mode. Tests replace them to stand in for an implementation or a display.
 struct gl_system_calls {
     HMODULE(WINAPI* load_library)(LPCSTR name);
     FARPROC(WINAPI* get_proc_address)(HMODULE module, LPCSTR name);
@@ -54,6 +54,7 @@ struct gl_system_calls {
     int(WINAPI* choose_pixel_format)(HDC dc, const PIXELFORMATDESCRIPTOR* descriptor);
     BOOL(WINAPI* set_pixel_format)(HDC dc, int format, const PIXELFORMATDESCRIPTOR* descriptor);
     BOOL(WINAPI* swap_buffers)(HDC dc);
+    LONG(WINAPI* change_display_settings)(DEVMODEA* mode, DWORD flags);
 };
 extern const gl_system_calls gl_platform_calls; // the system's own
 extern gl_system_calls gl_system;               // what the driver calls; starts as the system's

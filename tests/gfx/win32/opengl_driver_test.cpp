@@ -7,6 +7,7 @@
 #include <GL/wglext.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <set>
@@ -136,9 +137,22 @@ FARPROC WINAPI get_proc_address(HMODULE, LPCSTR name) {
 }
 
 const gl_system_calls stand_in_calls = {
-    load_library,        get_proc_address, free_library,
-    choose_pixel_format, set_pixel_format, swap_buffers,
+    load_library,     get_proc_address, free_library,           choose_pixel_format,
+    set_pixel_format, swap_buffers,     ChangeDisplaySettingsA,
 };
+
+// A display that takes every mode it is asked for, without changing anything.
+std::vector<std::string> display_changes;
+LONG WINAPI accept_display_change(DEVMODEA* mode, DWORD flags) {
+    char change[64];
+    if (mode)
+        std::snprintf(change, sizeof change, "%lux%lux%lu %lx", mode->dmPelsWidth,
+                      mode->dmPelsHeight, mode->dmBitsPerPel, flags);
+    else
+        std::snprintf(change, sizeof change, "restore %lx", flags);
+    display_changes.push_back(change);
+    return DISP_CHANGE_SUCCESSFUL;
+}
 
 // A graphics context of the given depth for gl_init to read, and the driver's init on it.
 class OpenglStandIn : public testing::Test {
@@ -388,6 +402,47 @@ TEST_F(OpenglScreen, AltEnterKeepsContextAndTextures) {
         << std::hex << client_pixel(shot, 320, 240);
     gl_delete_texture(texture);
     EXPECT_EQ(glIsTexture(texture), GL_FALSE);
+}
+
+// Where the display takes the mode, the window becomes a popup covering it, and the way back
+// restores the display; the context and its textures stay throughout.
+TEST_F(OpenglScreen, AltEnterToAcceptedModeAndBack) {
+    const uint32_t image[8] = {image_new_header, 4, 16, 16, 64, 0, 0, 0};
+    const uint32_t texture = gl_create_texture(image, 0xFFFF0000);
+    const HGLRC context = wglGetCurrentContext();
+    display_changes.clear();
+    gl_system.change_display_settings = accept_display_change;
+    const LPARAM alt_enter = (28 << 16) | (1 << 29) | 1;
+
+    SendMessageA(window, WM_SYSKEYDOWN, VK_RETURN, alt_enter);
+    gl_poll_events();
+    EXPECT_NE(window_state.flags & fullscreen, 0u);
+    auto style = static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE));
+    EXPECT_NE(style & WS_POPUP, 0u);
+    EXPECT_EQ(style & WS_CAPTION, 0u);
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    EXPECT_EQ(rect.left, 0);
+    EXPECT_EQ(rect.top, 0);
+    EXPECT_EQ(rect.right, 640);
+    EXPECT_EQ(rect.bottom, 480);
+    EXPECT_TRUE(IsWindowVisible(window));
+
+    SendMessageA(window, WM_SYSKEYDOWN, VK_RETURN, alt_enter);
+    gl_poll_events();
+    gl_system.change_display_settings = gl_platform_calls.change_display_settings;
+    EXPECT_EQ(window_state.flags & fullscreen, 0u);
+    style = static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE));
+    EXPECT_NE(style & WS_CAPTION, 0u);
+    EXPECT_EQ(style & (WS_POPUP | WS_THICKFRAME), 0u);
+    RECT client{};
+    GetClientRect(window, &client);
+    EXPECT_EQ(client.right, 640);
+    EXPECT_EQ(client.bottom, 480);
+    EXPECT_EQ(display_changes, (std::vector<std::string>{"640x480x32 4", "restore 0"}));
+    EXPECT_EQ(wglGetCurrentContext(), context);
+    EXPECT_EQ(glIsTexture(texture), GL_TRUE);
+    gl_delete_texture(texture);
 }
 
 TEST(OpenglDriver, FetchModesListsOnlyTheExactDepth) {
