@@ -83,9 +83,6 @@ int main(int argument_count, char** arguments) {
     }
     gl_setup_2d();
     const uint32_t texture = gl_create_texture(texture_image, texture_colour);
-    // The texture has no mipmaps: without a plain minification filter it could not be drawn.
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
 
     const double start = timer_seconds();
     long frame = 0;

@@ -61,6 +61,8 @@ struct gl_function_table {
     void(WINAPI* bind_texture)(GLenum, GLuint);
     void(WINAPI* tex_image_2d)(GLenum, GLint, GLint, GLsizei, GLsizei, GLint, GLenum, GLenum,
                                const GLvoid*);
+    // Beyond the fifteen: a texture made by gl_create_texture needs its minification filter.
+    void(WINAPI* tex_parameter_i)(GLenum, GLenum, GLint);
 };
 
 constexpr size_t extension_list_size = 16384;
@@ -117,7 +119,8 @@ bool load_gl_functions(HMODULE library, const char* wgl_extensions) {
         resolve(library, "glGenTextures", gl.gen_textures) &&
         resolve(library, "glDeleteTextures", gl.delete_textures) &&
         resolve(library, "glBindTexture", gl.bind_texture) &&
-        resolve(library, "glTexImage2D", gl.tex_image_2d);
+        resolve(library, "glTexImage2D", gl.tex_image_2d) &&
+        resolve(library, "glTexParameteri", gl.tex_parameter_i);
     if (!resolved) return false;
     size_t length = 0;
     extension_list[0] = 0;
@@ -510,6 +513,8 @@ uint32_t gl_create_texture(const void* image, uint32_t colour) {
     gl_functions.tex_image_2d(GL_TEXTURE_2D, 0, GL_RGBA, static_cast<GLsizei>(width2),
                               static_cast<GLsizei>(height2), 0, GL_BGRA_EXT, GL_UNSIGNED_BYTE,
                               buffer);
+    // The default filter samples mipmaps, which this texture lacks: it would not be drawn.
+    gl_functions.tex_parameter_i(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     std::free(buffer);
     return name;
 }
