@@ -10,8 +10,8 @@
 #include "gfx/screen.h"
 
 ddraw_driver_state ddraw_state;
-HRESULT (*display_mode_seam)(const display_mode_request& request);
-HRESULT (*surface_seam)(surface_call call, IDirectDrawSurface* surface);
+std::atomic<display_mode_answer> display_mode_seam;
+std::atomic<surface_answer> surface_seam;
 
 namespace {
 
@@ -35,7 +35,8 @@ bool fullscreen_mode() {
 }
 
 HRESULT seam_answer(surface_call call, IDirectDrawSurface* surface) {
-    return surface_seam ? surface_seam(call, surface) : DD_OK;
+    const surface_answer answer = surface_seam.load();
+    return answer ? answer(call, surface) : DD_OK;
 }
 
 HRESULT surface_is_lost(IDirectDrawSurface* surface) {
@@ -148,28 +149,32 @@ bool surface_holds_framebuffer(const DDSURFACEDESC& description) {
            static_cast<int32_t>(description.dwHeight) >= ddraw_state.y_offset + window_state.height;
 }
 
-// Converts the dirty lines into the target surface and clears their flags.
+// Converts the dirty lines into the target surface and clears their flags. The surface calls
+// run outside window_lock: locking a surface waits until the display has taken the previous
+// blit, which may be long, and the program's thread needs the lock only while the framebuffer
+// is read.
 void copy_framebuffer() {
-    if (!ddraw_state.target_surface || !window_state.blitter) return;
     DDSURFACEDESC description{};
     description.dwSize = sizeof description;
     HRESULT result;
     do {
         restore_lost_surfaces();
-        if (!ddraw_state.target_surface) return;
+        if (!ddraw_state.target_surface || !window_state.blitter) return;
         result = surface_lock(ddraw_state.target_surface, &description);
     } while (result == DDERR_SURFACELOST && running_now());
     if (result != DD_OK) return;
     auto* memory = static_cast<uint8_t*>(description.lpSurface);
     const int32_t pitch = static_cast<int32_t>(description.lPitch);
     const bool fits = surface_holds_framebuffer(description);
-    if (fits)
+    if (fits) {
+        lock();
         window_state.blitter(memory + static_cast<ptrdiff_t>(pitch) * ddraw_state.y_offset, pitch);
+        if (gfx_screen && gfx_screen->dirty)
+            std::memset(gfx_screen->dirty, 0, static_cast<size_t>(window_state.height));
+        unlock();
+    }
     ddraw_state.target_surface->Unlock(memory);
-    if (!fits) return;
-    if (gfx_screen && gfx_screen->dirty)
-        std::memset(gfx_screen->dirty, 0, static_cast<size_t>(window_state.height));
-    presents.fetch_add(1, std::memory_order_relaxed);
+    if (fits) presents.fetch_add(1, std::memory_order_relaxed);
 }
 
 } // namespace
@@ -276,20 +281,23 @@ void restore_lost_surfaces() {
         if (ddraw_state.target_surface != ddraw_state.primary_surface)
             surface_restore(ddraw_state.target_surface);
         if (surface_restore(ddraw_state.primary_surface) != DDERR_WRONGMODE) continue;
-        // Another program changed the display mode: build everything anew for it.
+        // Another program changed the display mode: build everything anew for it, holding the
+        // program's thread off the window state meanwhile.
+        lock();
         ddraw_close_window();
-        while (ddraw_open_window() != 0) {
+        bool opened;
+        while (!(opened = ddraw_open_window() == 0) && running_now()) {
             ddraw_close_window();
-            if (!running_now()) return;
             Sleep(300);
         }
-        if (window_state.flash_window_ex) {
+        if (opened && window_state.flash_window_ex) {
             FLASHWINFO flash{};
             flash.cbSize = sizeof flash;
             flash.hwnd = window_state.hwnd;
             flash.dwFlags = FLASHW_STOP;
             window_state.flash_window_ex(&flash);
         }
+        unlock();
     }
 }
 
@@ -324,15 +332,21 @@ void ddraw_window_thread(HANDLE start_event) {
             WaitForSingleObject(ddraw_state.vsync_event, 20);
             ddraw_state.vsync_requested = 0;
         }
-        if (window_state.active || !fullscreen_mode()) {
-            if (window_state.palette_changed && ddraw_state.ddraw_palette) {
-                ddraw_state.ddraw_palette->SetEntries(0, 0, 256, window_state.palette);
-                window_state.palette_changed = 0;
-            }
+        // An inactive fullscreen window has lost the display to another program.
+        const bool presenting = window_state.active || !fullscreen_mode();
+        if (presenting && window_state.palette_changed && ddraw_state.ddraw_palette) {
+            ddraw_state.ddraw_palette->SetEntries(0, 0, 256, window_state.palette);
+            window_state.palette_changed = 0;
+        }
+        unlock();
+        // The window thread alone changes the surfaces; it takes window_lock where the
+        // framebuffer, key_state or the window state are touched.
+        if (presenting) {
             copy_framebuffer();
             ddraw_paint();
             if (window_state.active) refresh_key_state_from_device();
         }
+        lock();
         pump_messages();
         unlock();
     }

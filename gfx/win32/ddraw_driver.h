@@ -9,6 +9,7 @@
 #include <ddraw.h>
 #include <dinput.h>
 
+#include <atomic>
 #include <cstdint>
 
 #include "gfx/win32/window_layer.h"
@@ -83,5 +84,7 @@ struct display_mode_request {
     uint32_t flags;
 };
 enum class surface_call { is_lost, restore, lock, blt };
-extern HRESULT (*display_mode_seam)(const display_mode_request& request);
-extern HRESULT (*surface_seam)(surface_call call, IDirectDrawSurface* surface);
+using display_mode_answer = HRESULT (*)(const display_mode_request& request);
+using surface_answer = HRESULT (*)(surface_call call, IDirectDrawSurface* surface);
+extern std::atomic<display_mode_answer> display_mode_seam;
+extern std::atomic<surface_answer> surface_seam;

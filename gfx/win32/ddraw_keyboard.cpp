@@ -57,6 +57,8 @@ void refresh_key_state_from_device() {
     }
     if (result != DI_OK) return;
     // An extended key is its base scancode plus 128 in the device's numbering.
+    lock();
     for (int32_t i = 0; i < key_state_size; ++i)
         gfx_screen->key_state[i] = static_cast<uint8_t>((state[i] | state[i + 128]) >> 7);
+    unlock();
 }

@@ -29,7 +29,8 @@ int32_t paired_depth(int32_t depth) {
 }
 
 HRESULT set_display_mode(const display_mode_request& request) {
-    if (display_mode_seam) return display_mode_seam(request);
+    const display_mode_answer answer = display_mode_seam.load();
+    if (answer) return answer(request);
     return ddraw_state.direct_draw->SetDisplayMode(
         static_cast<DWORD>(request.width), static_cast<DWORD>(request.height),
         static_cast<DWORD>(request.depth), static_cast<DWORD>(request.refresh_rate), request.flags);

@@ -355,8 +355,11 @@ std::vector<surface_record> surface_calls;
 int32_t losses_to_report;
 int32_t wrong_modes_to_report;
 
+// Called by the window thread, inside window_lock or not.
 HRESULT answer_surface(surface_call call, IDirectDrawSurface* surface) {
+    lock();
     surface_calls.push_back(surface_record{call, surface == ddraw_state.primary_surface});
+    unlock();
     if (call == surface_call::is_lost && losses_to_report > 0) {
         --losses_to_report;
         return DDERR_SURFACELOST;
@@ -455,9 +458,10 @@ TEST_F(DdrawLostSurfaces, AChangedDisplayModeRecreatesThePresentationAndStopsThe
 // Each lock of the target and whether the vertical blank had been signalled by then.
 std::vector<bool> locks_after_blank;
 HRESULT record_lock(surface_call call, IDirectDrawSurface*) {
-    if (call == surface_call::lock)
-        locks_after_blank.push_back(WaitForSingleObject(ddraw_state.vsync_event, 0) ==
-                                    WAIT_OBJECT_0);
+    if (call != surface_call::lock) return DD_OK;
+    lock();
+    locks_after_blank.push_back(WaitForSingleObject(ddraw_state.vsync_event, 0) == WAIT_OBJECT_0);
+    unlock();
     return DD_OK;
 }
 
