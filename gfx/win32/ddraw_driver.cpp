@@ -124,21 +124,16 @@ int32_t choose_conversion() {
     format.dwSize = sizeof format;
     if (ddraw_state.primary_surface->GetPixelFormat(&format) != DD_OK) return -1;
     if (!(format.dwFlags & DDPF_RGB)) return -1;
-    const int32_t bits = static_cast<int32_t>(format.dwRGBBitCount);
-    int32_t display_depth = bits;
-    if (bits == 8) {
+    const display_format display = display_format_of(format);
+    if (display.depth == 8) {
         if (ddraw_state.direct_draw->CreatePalette(DDPCAPS_8BIT | DDPCAPS_ALLOW256,
                                                    window_state.palette, &ddraw_state.ddraw_palette,
                                                    nullptr) != DD_OK)
             return -1;
         if (ddraw_state.primary_surface->SetPalette(ddraw_state.ddraw_palette) != DD_OK) return -1;
         window_state.palette_changed = 0;
-    } else if (bits == 16 && format.dwGBitMask == 0x3E0) {
-        display_depth = 15;
     }
-    const int32_t rgb_order =
-        (bits > 23 && format.dwRBitMask == 0xFF) || (bits > 15 && format.dwRBitMask == 0x1F);
-    window_state.blitter = select_blitter(display_depth, rgb_order);
+    window_state.blitter = select_blitter(display.depth, display.rgb_order);
     return window_state.blitter ? 0 : -1;
 }
 
@@ -178,6 +173,15 @@ void copy_framebuffer() {
 }
 
 } // namespace
+
+display_format display_format_of(const DDPIXELFORMAT& format) {
+    const int32_t bits = static_cast<int32_t>(format.dwRGBBitCount);
+    display_format display{bits, 0};
+    if (bits == 16 && format.dwGBitMask == 0x3E0) display.depth = 15;
+    display.rgb_order =
+        (bits > 23 && format.dwRBitMask == 0xFF) || (bits > 15 && format.dwRBitMask == 0x1F);
+    return display;
+}
 
 uint32_t ddraw_present_count() {
     return presents.load(std::memory_order_relaxed);

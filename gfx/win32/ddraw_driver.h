@@ -57,6 +57,14 @@ void ddraw_window_thread(HANDLE start_event);
 // display mode changed under the driver.
 void restore_lost_surfaces();
 
+// A display format as the conversions name it: depth 15 for a 16-bit format with a 5-bit green,
+// rgb_order 1 when red takes the low bits.
+struct display_format {
+    int32_t depth;
+    int32_t rgb_order;
+};
+display_format display_format_of(const DDPIXELFORMAT& format);
+
 // Passes of the window thread that converted the framebuffer into the surface, since the
 // process started (the benchmarks' presents per second).
 uint32_t ddraw_present_count();

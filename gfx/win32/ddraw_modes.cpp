@@ -58,10 +58,7 @@ struct mode_list {
 
 HRESULT WINAPI mode_list_callback(LPDDSURFACEDESC description, LPVOID context) {
     auto* list = static_cast<mode_list*>(context);
-    const DDPIXELFORMAT& format = description->ddpfPixelFormat;
-    int32_t bits = static_cast<int32_t>(format.dwRGBBitCount);
-    if (bits == 16 && format.dwGBitMask == 0x3E0) bits = 15;
-    if (bits != list->depth) return DDENUMRET_OK;
+    if (display_format_of(description->ddpfPixelFormat).depth != list->depth) return DDENUMRET_OK;
     // Like the GDI list: when the array cannot grow, what it holds is the answer.
     void* grown = std::realloc(list->modes, sizeof(int32_t) * static_cast<size_t>(list->count + 1));
     if (!grown) return DDENUMRET_CANCEL;

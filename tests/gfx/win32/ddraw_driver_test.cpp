@@ -2,10 +2,6 @@
 // display, keys pressed on it, and seams that answer for the display mode and the surfaces.
 #include <gtest/gtest.h>
 
-#include <windows.h>
-// After windows.h, which it needs.
-#include <tlhelp32.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -19,7 +15,6 @@
 
 namespace {
 
-constexpr uint32_t black = 0x000000;
 constexpr uint32_t white = 0xFFFFFF;
 constexpr uint32_t red = 0xFF0000;
 constexpr uint32_t green = 0x00FF00;
@@ -91,18 +86,6 @@ void set_palette_rgb(int32_t index, uint32_t rgb) {
     unlock();
 }
 
-int32_t thread_count() {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return -1;
-    int32_t count = 0;
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
-    CloseHandle(snapshot);
-    return count;
-}
-
 BOOL CALLBACK count_own_window(HWND window, LPARAM context) {
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
@@ -143,7 +126,7 @@ class DdrawPixels : public DdrawScreen {
     }
 };
 
-TEST_F(DdrawPixels, ThirtyTwoBitScreenArrivesUnchangedThroughTheOffscreenSurface) {
+TEST_F(DdrawPixels, ThirtyTwoBitScreenArrivesUnchangedAndThenOnlyItsDirtyLines) {
     ASSERT_EQ(open_test_screen_on(directdraw_driver, 320, 200, 32), 0);
     EXPECT_NE(ddraw_state.target_surface, ddraw_state.primary_surface);
     EXPECT_EQ(ddraw_state.y_offset, 0);
@@ -155,10 +138,23 @@ TEST_F(DdrawPixels, ThirtyTwoBitScreenArrivesUnchangedThroughTheOffscreenSurface
     mark_all_dirty();
     unlock();
     screenshot shot = shoot_when(0, 0, 0x123456);
-    EXPECT_EQ(client_pixel(shot, 0, 0), 0x123456u);
     EXPECT_EQ(client_pixel(shot, 159, 199), 0x123456u);
     EXPECT_EQ(client_pixel(shot, 160, 0), 0xFF8000u);
     EXPECT_EQ(client_pixel(shot, 319, 199), 0xFF8000u);
+
+    fill32(0x00FFFFFF);
+    lock();
+    std::memset(gfx_screen->dirty, 0, 200);
+    gfx_screen->dirty[10] = 1;
+    gfx_screen->dirty[150] = 1;
+    unlock();
+    shot = shoot_when(300, 150, white);
+    EXPECT_EQ(client_pixel(shot, 100, 9), 0x123456u);
+    EXPECT_EQ(client_pixel(shot, 100, 10), white);
+    EXPECT_EQ(client_pixel(shot, 100, 11), 0x123456u); // unlike GDI, no span between dirty lines
+    EXPECT_EQ(client_pixel(shot, 100, 150), white);
+    EXPECT_EQ(client_pixel(shot, 319, 199), 0xFF8000u);
+    EXPECT_EQ(locked(gfx_screen->dirty[10]), 0);
 }
 
 TEST_F(DdrawPixels, SixteenBitScreenIsExpandedIntoTheDisplayFormat) {
@@ -177,27 +173,6 @@ TEST_F(DdrawPixels, SixteenBitScreenIsExpandedIntoTheDisplayFormat) {
     EXPECT_EQ(client_pixel(shot, 50, 100), 0xF80000u);
     EXPECT_EQ(client_pixel(shot, 150, 100), 0x00FC00u);
     EXPECT_EQ(client_pixel(shot, 250, 100), 0x0000F8u);
-}
-
-TEST_F(DdrawPixels, OnlyDirtyLinesReachTheSurface) {
-    ASSERT_EQ(open_test_screen_on(directdraw_driver, 320, 200, 32), 0);
-    fill32(0x00808080);
-    screenshot shot = shoot_when(100, 10, 0x808080);
-    ASSERT_EQ(client_pixel(shot, 100, 10), 0x808080u);
-
-    fill32(0x00FFFFFF);
-    lock();
-    std::memset(gfx_screen->dirty, 0, 200);
-    gfx_screen->dirty[10] = 1;
-    gfx_screen->dirty[150] = 1;
-    unlock();
-    shot = shoot_when(100, 150, white);
-    EXPECT_EQ(client_pixel(shot, 100, 9), 0x808080u);
-    EXPECT_EQ(client_pixel(shot, 100, 10), white);
-    EXPECT_EQ(client_pixel(shot, 100, 11), 0x808080u); // unlike GDI, no span between dirty lines
-    EXPECT_EQ(client_pixel(shot, 100, 150), white);
-    EXPECT_EQ(client_pixel(shot, 319, 199), 0x808080u);
-    EXPECT_EQ(locked(gfx_screen->dirty[10]), 0);
 }
 
 TEST_F(DdrawPixels, AClientAreaOfAnotherSizeStretchesTheImage) {
@@ -485,6 +460,36 @@ TEST_F(DdrawScreen, WaitVsyncReturnsAndTheNextCopyFollowsTheBlank) {
     ASSERT_FALSE(locks_after_blank.empty());
     EXPECT_TRUE(locks_after_blank[0]);
     unlock();
+}
+
+// Wine's displays are 5:6:5 and red-high only; the other formats are checked as records.
+TEST(DdrawDriver, DisplayFormatsNameTheirConversion) {
+    struct case_row {
+        DWORD bits, red, green;
+        int32_t depth, rgb_order;
+    };
+    // clang-format off
+    const case_row rows[] = {
+        // bits  red mask  green mask  depth  rgb_order
+        {8,      0,        0,          8,     0},
+        {16,     0xF800,   0x7E0,      16,    0},
+        {16,     0x7C00,   0x3E0,      15,    0},
+        {16,     0x1F,     0x3E0,      15,    1},
+        {16,     0x1F,     0x7E0,      16,    1},
+        {24,     0xFF,     0xFF00,     24,    1},
+        {32,     0xFF0000, 0xFF00,     32,    0},
+        {32,     0xFF,     0xFF00,     32,    1},
+    };
+    // clang-format on
+    for (const case_row& row : rows) {
+        DDPIXELFORMAT format{};
+        format.dwRGBBitCount = row.bits;
+        format.dwRBitMask = row.red;
+        format.dwGBitMask = row.green;
+        const display_format display = display_format_of(format);
+        EXPECT_EQ(display.depth, row.depth) << row.bits << " " << std::hex << row.red;
+        EXPECT_EQ(display.rgb_order, row.rgb_order) << row.bits << " " << std::hex << row.red;
+    }
 }
 
 TEST(DdrawDriver, OpenglAndShapedScreensAreRefused) {

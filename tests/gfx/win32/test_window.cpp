@@ -1,5 +1,8 @@
 #include "tests/gfx/win32/test_window.h"
 
+// After windows.h, which it needs.
+#include <tlhelp32.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -125,6 +128,18 @@ std::vector<event_record> take_events() {
     }
     mutex_unlock(c->event_lock);
     return events;
+}
+
+int32_t thread_count() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    int32_t count = 0;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+    CloseHandle(snapshot);
+    return count;
 }
 
 void settle(DWORD milliseconds) {

@@ -27,6 +27,9 @@ std::vector<event_record> take_events();
 // Lets the window thread run a few passes.
 void settle(DWORD milliseconds = 120);
 
+// Threads of this process.
+int32_t thread_count();
+
 // Runs a command of the host system (through /bin/sh) and waits for it; its exit code, or -1.
 int run_host_command(const std::string& command);
 bool host_tool_available(const char* name);
