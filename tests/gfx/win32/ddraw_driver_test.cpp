@@ -7,6 +7,9 @@
 #include <cstring>
 #include <vector>
 
+#include "gfx/blit/blit.h"
+#include "gfx/builtin_data.h"
+#include "gfx/palette.h"
 #include "gfx/screen.h"
 #include "gfx/win32/ddraw_driver.h"
 #include "runtime/os/os.h"
@@ -64,25 +67,6 @@ void fill32(uint32_t colour) {
     for (int32_t i = 0; i < gfx_screen->width * gfx_screen->height; ++i)
         pixels[i] = colour;
     mark_all_dirty();
-    unlock();
-}
-
-// Left of split index 1, right of it index 2, row 50 index 3.
-void fill_indexed(int32_t split) {
-    lock();
-    for (int32_t y = 0; y < gfx_screen->height; ++y) {
-        uint8_t* line = gfx_screen->visible_buffer + y * gfx_screen->pitch;
-        for (int32_t x = 0; x < gfx_screen->width; ++x)
-            line[x] = y == 50 ? 3 : x < split ? 1 : 2;
-    }
-    mark_all_dirty();
-    unlock();
-}
-
-void set_palette_rgb(int32_t index, uint32_t rgb) {
-    lock();
-    set_palette(index, static_cast<int32_t>(rgb >> 16), static_cast<int32_t>((rgb >> 8) & 0xFF),
-                static_cast<int32_t>(rgb & 0xFF));
     unlock();
 }
 
@@ -201,31 +185,49 @@ TEST_F(DdrawPixels, AClientAreaOfAnotherSizeStretchesTheImage) {
     EXPECT_EQ(client_pixel(shot, 100, 130), red);
 }
 
-TEST_F(DdrawPixels, EightBitDisplayShowsThePaletteOfTheDirectDrawPalette) {
-    DEVMODEA desktop{};
-    desktop.dmSize = sizeof desktop;
-    ASSERT_TRUE(EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &desktop));
-    DEVMODEA mode = desktop;
+// Mode 13 on an 8-bit display: the lines are copied as indexes and the default palette, then a
+// palette port write, reach the display through the DirectDraw palette.
+TEST_F(DdrawPixels, ModeThirteenOnAnEightBitDisplayShowsTheDefaultPaletteThroughDirectDraw) {
+    DEVMODEA mode{};
+    mode.dmSize = sizeof mode;
+    ASSERT_TRUE(EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode));
     mode.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT;
     mode.dmBitsPerPel = 8;
     if (ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) != DISP_CHANGE_SUCCESSFUL)
         GTEST_SKIP() << "no 8-bit display mode";
-    ASSERT_EQ(open_test_screen_on(directdraw_driver, 320, 200, 8), 0);
+    runtime_start();
+    os_set_environment("QXGFX", "DirectX");
+    ASSERT_EQ(screen_mode(13, 0, 1, 0, 0), 0);
+    ASSERT_EQ(gfx_screen->driver, &directdraw_driver);
     EXPECT_NE(ddraw_state.ddraw_palette, nullptr);
-    set_palette_rgb(1, red);
-    set_palette_rgb(2, blue);
-    set_palette_rgb(3, green);
-    fill_indexed(160);
-    screenshot shot = shoot_when(0, 0, red);
-    EXPECT_EQ(client_pixel(shot, 0, 0), red);
-    EXPECT_EQ(client_pixel(shot, 319, 199), blue);
-    EXPECT_EQ(client_pixel(shot, 100, 50), green);
-    // A new palette changes the picture with no line drawn again.
-    set_palette_rgb(1, white);
-    shot = shoot_when(0, 0, white);
-    EXPECT_EQ(client_pixel(shot, 0, 0), white);
-    EXPECT_EQ(client_pixel(shot, 319, 199), blue);
-    close_test_screen();
+    EXPECT_EQ(window_state.blitter, blit_copy_lines);
+    // 16 x 16 cells of 20 x 12 pixels, the cell of row r and column c filled with index 16r + c.
+    screen_lock();
+    for (int32_t y = 0; y < 192; ++y)
+        for (int32_t x = 0; x < 320; ++x)
+            gfx_screen->visible_buffer[y * 320 + x] = static_cast<uint8_t>(y / 12 * 16 + x / 20);
+    screen_unlock(0, -1);
+    uint32_t expected[256];
+    const uint8_t* rgb = palette256()->colors;
+    for (int32_t i = 0; i < 256; ++i)
+        expected[i] = uint32_t{rgb[3 * i]} << 16 | uint32_t{rgb[3 * i + 1]} << 8 | rgb[3 * i + 2];
+    auto wrong_cells = [&](const screenshot& shot) {
+        std::vector<int32_t> wrong;
+        for (int32_t index = 0; index < 256; ++index)
+            if (client_pixel(shot, index % 16 * 20 + 10, index / 16 * 12 + 6) != expected[index])
+                wrong.push_back(index);
+        return wrong;
+    };
+    EXPECT_EQ(wrong_cells(shoot_when(10, 6, expected[0])), std::vector<int32_t>{});
+
+    // Entry 1, dark blue by default, becomes pure red through the ports.
+    ASSERT_EQ(port_write(0x3C8, 1), 0);
+    for (int32_t v : {63, 0, 0})
+        ASSERT_EQ(port_write(0x3C9, v), 0);
+    expected[1] = red;
+    EXPECT_EQ(wrong_cells(shoot_when(30, 6, red)), std::vector<int32_t>{});
+    close_screen();
+    os_set_environment("QXGFX", nullptr);
     ChangeDisplaySettingsA(nullptr, 0);
 }
 
