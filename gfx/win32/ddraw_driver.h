@@ -78,7 +78,8 @@ bool device_of_monitor(HMODULE ddraw_library, GUID* device);
 // DirectInput keyboard: the device with the 256-key data format, acquired; -1 on failure.
 int32_t open_keyboard();
 void close_keyboard();
-// key_state from the device's state; a lost device is acquired again instead.
+// key_state from the device's state, written under window_lock; a lost device is acquired
+// again instead.
 void refresh_key_state_from_device();
 
 // Test seams, null in the program. The first answers SetDisplayMode requests instead of the

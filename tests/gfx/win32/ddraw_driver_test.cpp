@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "gfx/blit/blit.h"
@@ -93,6 +95,15 @@ HRESULT answer_display_mode(const display_mode_request& request) {
                         request.height == accepted_mode.height &&
                         request.depth == accepted_mode.depth;
     return accept ? DD_OK : DDERR_INVALIDMODE;
+}
+
+// The requests as rows of width, height, depth and flags.
+std::vector<std::array<uint32_t, 4>> requested_modes() {
+    std::vector<std::array<uint32_t, 4>> rows;
+    for (const display_mode_request& r : mode_requests)
+        rows.push_back({static_cast<uint32_t>(r.width), static_cast<uint32_t>(r.height),
+                        static_cast<uint32_t>(r.depth), r.flags});
+    return rows;
 }
 
 class DdrawScreen : public testing::Test {
@@ -256,14 +267,8 @@ TEST_F(DdrawScreen, FullscreenUsesATallerModeAndShowsTheImageCentred) {
     mode_requests.clear();
     accepted_mode = display_mode_request{1280, 1024, 32, 0, 0};
     ASSERT_EQ(open_test_screen_on(directdraw_driver, 1280, 768, 24, fullscreen), 0);
-    ASSERT_EQ(mode_requests.size(), 3u);
-    const int32_t expected[3][3] = {{1280, 768, 32}, {1280, 768, 24}, {1280, 1024, 32}};
-    for (size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(mode_requests[i].width, expected[i][0]) << i;
-        EXPECT_EQ(mode_requests[i].height, expected[i][1]) << i;
-        EXPECT_EQ(mode_requests[i].depth, expected[i][2]) << i;
-        EXPECT_EQ(mode_requests[i].flags, 0u) << i;
-    }
+    EXPECT_EQ(requested_modes(), (std::vector<std::array<uint32_t, 4>>{
+                                     {1280, 768, 32, 0}, {1280, 768, 24, 0}, {1280, 1024, 32, 0}}));
     EXPECT_EQ(ddraw_state.y_offset, 128);
     EXPECT_EQ(ddraw_state.target_surface, ddraw_state.primary_surface);
     if (!screenshots_available()) return;
@@ -281,23 +286,22 @@ TEST_F(DdrawScreen, FullscreenModeSearchFlagsStandardVgaAndGivesUpPast1024) {
     mode_requests.clear();
     accepted_mode = display_mode_request{320, 200, 8, 0, 0};
     ASSERT_EQ(open_test_screen_on(directdraw_driver, 320, 200, 8, fullscreen), 0);
-    ASSERT_EQ(mode_requests.size(), 1u);
-    EXPECT_EQ(mode_requests[0].flags, static_cast<uint32_t>(DDSDM_STANDARDVGAMODE));
+    EXPECT_EQ(requested_modes(),
+              (std::vector<std::array<uint32_t, 4>>{{320, 200, 8, DDSDM_STANDARDVGAMODE}}));
     EXPECT_EQ(ddraw_state.y_offset, 0);
     close_test_screen();
 
     mode_requests.clear();
     accepted_mode = display_mode_request{};
     EXPECT_EQ(open_test_screen_on(directdraw_driver, 640, 480, 16, fullscreen), -1);
-    const int32_t expected[8][2] = {{480, 16}, {480, 15}, {600, 16},  {600, 15},
-                                    {768, 16}, {768, 15}, {1024, 16}, {1024, 15}};
-    ASSERT_EQ(mode_requests.size(), 8u);
-    for (size_t i = 0; i < 8; ++i) {
-        EXPECT_EQ(mode_requests[i].width, 640) << i;
-        EXPECT_EQ(mode_requests[i].height, expected[i][0]) << i;
-        EXPECT_EQ(mode_requests[i].depth, expected[i][1]) << i;
-        EXPECT_EQ(mode_requests[i].flags, 0u) << i;
-    }
+    EXPECT_EQ(requested_modes(), (std::vector<std::array<uint32_t, 4>>{{640, 480, 16, 0},
+                                                                       {640, 480, 15, 0},
+                                                                       {640, 600, 16, 0},
+                                                                       {640, 600, 15, 0},
+                                                                       {640, 768, 16, 0},
+                                                                       {640, 768, 15, 0},
+                                                                       {640, 1024, 16, 0},
+                                                                       {640, 1024, 15, 0}}));
     EXPECT_EQ(FindWindowA("qxgfxclass_win32_tests", nullptr), nullptr);
 }
 
@@ -323,30 +327,28 @@ TEST_F(DdrawScreen, RealFullscreenModeShowsTheFramebufferAndRestoresTheDesktop) 
     EXPECT_EQ(after.dmBitsPerPel, desktop.dmBitsPerPel);
 }
 
-// Every surface call the window thread makes, and the answers it is given in place of some.
-struct surface_record {
-    surface_call call;
-    bool primary;
-};
-std::vector<surface_record> surface_calls;
+// Every surface call the window thread makes, as "lost P", "restore T", "lock T", "blt P" (P
+// the primary surface, T the off-screen one), and the answers it is given in place of some.
+std::vector<std::string> surface_calls;
 int32_t losses_to_report;
 int32_t wrong_modes_to_report;
 
 // Called by the window thread, inside window_lock or not.
 HRESULT answer_surface(surface_call call, IDirectDrawSurface* surface) {
+    static const char* const names[] = {"lost", "restore", "lock", "blt"};
+    const bool primary = surface == ddraw_state.primary_surface;
+    HRESULT answer = DD_OK;
     lock();
-    surface_calls.push_back(surface_record{call, surface == ddraw_state.primary_surface});
-    unlock();
+    surface_calls.push_back(std::string(names[static_cast<int>(call)]) + (primary ? " P" : " T"));
     if (call == surface_call::is_lost && losses_to_report > 0) {
         --losses_to_report;
-        return DDERR_SURFACELOST;
-    }
-    if (call == surface_call::restore && surface == ddraw_state.primary_surface &&
-        wrong_modes_to_report > 0) {
+        answer = DDERR_SURFACELOST;
+    } else if (call == surface_call::restore && primary && wrong_modes_to_report > 0) {
         --wrong_modes_to_report;
-        return DDERR_WRONGMODE;
+        answer = DDERR_WRONGMODE;
     }
-    return DD_OK;
+    unlock();
+    return answer;
 }
 
 std::vector<FLASHWINFO> flashes;
@@ -365,7 +367,7 @@ class DdrawLostSurfaces : public DdrawScreen {
         DdrawScreen::TearDown();
     }
     // Lets the thread run with the seam in place; returns what it called.
-    std::vector<surface_record> run_passes(int32_t losses, int32_t wrong_modes) {
+    std::vector<std::string> run_passes(int32_t losses, int32_t wrong_modes) {
         lock();
         surface_calls.clear();
         losses_to_report = losses;
@@ -381,31 +383,23 @@ class DdrawLostSurfaces : public DdrawScreen {
         });
         lock();
         surface_seam = nullptr;
-        std::vector<surface_record> calls = surface_calls;
+        std::vector<std::string> calls = surface_calls;
         unlock();
         return calls;
     }
 };
 
 TEST_F(DdrawLostSurfaces, LostSurfacesAreRestoredBeforeTheNextLockAndBlit) {
-    std::vector<surface_record> calls = run_passes(1, 0);
-    // The first check reports the loss: both surfaces are restored, checked again, then the
-    // copy locks the off-screen surface; the blit checks before it goes too.
+    std::vector<std::string> calls = run_passes(1, 0);
+    // The first check reports the loss: both surfaces are restored and checked again before
+    // the copy locks the off-screen surface; the blit checks before it goes too.
     ASSERT_GE(calls.size(), 7u);
-    EXPECT_EQ(calls[0].call, surface_call::is_lost);
-    EXPECT_EQ(calls[1].call, surface_call::restore);
-    EXPECT_FALSE(calls[1].primary);
-    EXPECT_EQ(calls[2].call, surface_call::restore);
-    EXPECT_TRUE(calls[2].primary);
-    EXPECT_EQ(calls[3].call, surface_call::is_lost);
-    EXPECT_EQ(calls[4].call, surface_call::lock);
-    EXPECT_FALSE(calls[4].primary);
-    EXPECT_EQ(calls[5].call, surface_call::is_lost);
-    EXPECT_EQ(calls[6].call, surface_call::blt);
-    EXPECT_TRUE(calls[6].primary);
-    for (size_t i = 0; i < calls.size(); ++i) {
-        if (calls[i].call == surface_call::lock || calls[i].call == surface_call::blt) {
-            EXPECT_EQ(calls[i - 1].call, surface_call::is_lost) << i;
+    EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + 7),
+              (std::vector<std::string>{"lost P", "restore T", "restore P", "lost P", "lock T",
+                                        "lost P", "blt P"}));
+    for (size_t i = 1; i < calls.size(); ++i) {
+        if (calls[i] == "lock T" || calls[i] == "blt P") {
+            EXPECT_EQ(calls[i - 1], "lost P") << i;
         }
     }
 }
@@ -416,9 +410,9 @@ TEST_F(DdrawLostSurfaces, AChangedDisplayModeRecreatesThePresentationAndStopsThe
     flashes.clear();
     window_state.flash_window_ex = record_flash;
     unlock();
-    std::vector<surface_record> calls = run_passes(1, 1);
-    ASSERT_GE(calls.size(), 4u);
-    EXPECT_EQ(calls[2].call, surface_call::restore);
+    std::vector<std::string> calls = run_passes(1, 1);
+    ASSERT_GE(calls.size(), 3u);
+    EXPECT_EQ(calls[2], "restore P");
     EXPECT_TRUE(IsWindow(window_state.hwnd));
     EXPECT_NE(window_state.hwnd, before);
     EXPECT_FALSE(IsWindow(before));
