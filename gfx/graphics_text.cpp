@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <emmintrin.h>
 
 namespace {
 
@@ -71,8 +72,59 @@ void fill_lines(const draw_state* s, int32_t first, int32_t last, int32_t x, int
         s->fill_pixels(s->lines[line] + offset, s->bg_color, static_cast<size_t>(count));
 }
 
+inline __m128i choose(__m128i mask, __m128i fg, __m128i bg) {
+    return _mm_or_si128(_mm_and_si128(mask, fg), _mm_andnot_si128(mask, bg));
+}
+
+// The glyphs of n characters from pixel (x, y), line by line, eight pixels of a glyph row in one
+// store: bit b of the row byte selects fg for pixel b. They are exactly the pixels that put_plain
+// would store one by one, which is the transfer text_print selects.
+template <int32_t bpp>
+void draw_glyphs_plain(uint8_t* const* lines, int32_t x, int32_t y, const uint8_t* codes, int32_t n,
+                       const font_desc* font, uint32_t fg, uint32_t bg) {
+    __m128i f, b, low, high = _mm_setzero_si128();
+    if constexpr (bpp == 4) {
+        f = _mm_set1_epi32(static_cast<int32_t>(fg));
+        b = _mm_set1_epi32(static_cast<int32_t>(bg));
+        low = _mm_setr_epi32(1, 2, 4, 8);
+        high = _mm_setr_epi32(16, 32, 64, 128);
+    } else if constexpr (bpp == 2) {
+        f = _mm_set1_epi16(static_cast<int16_t>(fg));
+        b = _mm_set1_epi16(static_cast<int16_t>(bg));
+        low = _mm_setr_epi16(1, 2, 4, 8, 16, 32, 64, 128);
+    } else {
+        f = _mm_set1_epi8(static_cast<char>(fg));
+        b = _mm_set1_epi8(static_cast<char>(bg));
+        low = _mm_setr_epi8(1, 2, 4, 8, 16, 32, 64, static_cast<char>(128), 0, 0, 0, 0, 0, 0, 0, 0);
+    }
+    const auto h = static_cast<int32_t>(font->height);
+    for (int32_t r = 0; r < h; ++r) {
+        uint8_t* pixel = lines[y + r] + static_cast<size_t>(x) * bpp;
+        const uint8_t* glyph_row = font->glyphs + r;
+        for (int32_t i = 0; i < n; ++i, pixel += 8 * bpp) {
+            const uint8_t bits = glyph_row[static_cast<size_t>(codes[i]) * h];
+            if constexpr (bpp == 4) {
+                const __m128i v = _mm_set1_epi32(bits);
+                const __m128i first = choose(_mm_cmpeq_epi32(_mm_and_si128(v, low), low), f, b);
+                const __m128i second = choose(_mm_cmpeq_epi32(_mm_and_si128(v, high), high), f, b);
+                std::memcpy(pixel, &first, 16);
+                std::memcpy(pixel + 16, &second, 16);
+            } else if constexpr (bpp == 2) {
+                const __m128i v = _mm_set1_epi16(bits);
+                const __m128i eight = choose(_mm_cmpeq_epi16(_mm_and_si128(v, low), low), f, b);
+                std::memcpy(pixel, &eight, 16);
+            } else {
+                const __m128i v = _mm_set1_epi8(static_cast<char>(bits));
+                const __m128i eight = choose(_mm_cmpeq_epi8(_mm_and_si128(v, low), low), f, b);
+                std::memcpy(pixel, &eight, 8);
+            }
+        }
+    }
+}
+
 // The engine's write: count characters at the cursor cell, each glyph row bit by bit through
-// put_pixel. Cells outside the grid are not drawn.
+// put_pixel (or eight pixels at once for the plain transfer). Cells outside the grid are not
+// drawn.
 int32_t draw_run(text_output* record, const char* bytes, int32_t count) {
     text_device* d = device_of(record);
     const gfx_context* c = d->c;
@@ -90,6 +142,12 @@ int32_t draw_run(text_output* record, const char* bytes, int32_t count) {
     if (count == 1 && codes[0] == underline_code) {
         for (int32_t bit = 0; bit < w; ++bit)
             put(s, col * w + bit, y + h - 1, fg);
+    } else if (put == put_plain && w == 8 && s->target_bpp == 4) {
+        draw_glyphs_plain<4>(s->lines, col * w, y, codes, n, font, fg, bg);
+    } else if (put == put_plain && w == 8 && s->target_bpp == 2) {
+        draw_glyphs_plain<2>(s->lines, col * w, y, codes, n, font, fg, bg);
+    } else if (put == put_plain && w == 8 && s->target_bpp == 1) {
+        draw_glyphs_plain<1>(s->lines, col * w, y, codes, n, font, fg, bg);
     } else {
         for (int32_t i = 0; i < n; ++i) {
             const uint8_t* glyph = font->glyphs + static_cast<size_t>(codes[i]) * h;
