@@ -71,8 +71,8 @@ int main(int argument_count, char** arguments) {
 #endif
     if (!raw) text_clear(0);
     if (view && text_view(top, bottom, 1) == 0) {
-        std::fprintf(stderr, "print_demo: rows %d to %d are not a text view of this screen\n",
-                     top, bottom);
+        std::fprintf(stderr, "print_demo: rows %d to %d are not a text view of this screen\n", top,
+                     bottom);
         program_end(2);
     }
 

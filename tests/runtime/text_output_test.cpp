@@ -72,6 +72,17 @@ struct recording_device {
 
 using log_lines = std::vector<std::string>;
 
+// The log line of a write of count bytes at (x, y).
+std::string write_at(int32_t x, int32_t y, int32_t count) {
+    std::string line("write ");
+    line += std::to_string(x);
+    line += ',';
+    line += std::to_string(y);
+    line += ' ';
+    line += std::to_string(count);
+    return line;
+}
+
 TEST(TextOutput, ControlCharactersMoveTheCursorWithinTheRegion) {
     recording_device tab;
     tab.at(13, 0); // left + 3
@@ -151,11 +162,11 @@ TEST(TextOutput, LongTextIsWrittenInRunsOfOneRowPerFlush) {
     long_text.print(std::string(1500, 'y'));
     log_lines expected;
     for (int row = 0; row < 12; ++row)
-        expected.push_back("write 10," + std::to_string(row) + " 80");
+        expected.push_back(write_at(10, row, 80));
     expected.push_back("write 10,12 64");
     expected.push_back("write 74,12 16");
     for (int row = 13; row < 18; ++row)
-        expected.push_back("write 10," + std::to_string(row) + " 80");
+        expected.push_back(write_at(10, row, 80));
     expected.push_back("write 10,18 60");
     EXPECT_EQ(long_text.log, expected);
 
@@ -176,7 +187,7 @@ TEST(TextOutput, FailedWriteDropsTheRestOfItsFlushOnly) {
     log_lines expected{"write 10,0 80", "failed"};
     // The second flush goes on from where the failed write left the cursor.
     for (int row = 1; row < 6; ++row)
-        expected.push_back("write 10," + std::to_string(row) + " 80");
+        expected.push_back(write_at(10, row, 80));
     expected.push_back("write 10,6 76");
     EXPECT_EQ(device.log, expected);
 
