@@ -316,16 +316,42 @@ std::string render_heat_map(const heat_map& m, int32_t gx, int32_t gy) {
 
 } // namespace
 
+namespace {
+
+// Coarser groups, about needed times fewer of them: from the direction that has more groups
+// while it has more, then from both.
+void coarsen(const heat_map& m, double needed, int32_t* gx, int32_t* gy) {
+    const double groupsX = std::ceil(static_cast<double>(m.columns) / *gx);
+    const double groupsY = std::ceil(static_cast<double>(m.rows) / *gy);
+    const double lean = std::max(groupsX, groupsY) / std::min(groupsX, groupsY);
+    const double alone = std::min(needed, lean), both = std::sqrt(needed / alone);
+    auto grown = [](int32_t group, double factor, int32_t limit) {
+        return std::min(limit,
+                        std::max(group + 1, static_cast<int32_t>(std::ceil(group * factor))));
+    };
+    const bool wider = groupsX > groupsY;
+    const int32_t x = *gx, y = *gy;
+    if (x < m.columns && (wider || both > 1 || y >= m.rows))
+        *gx = grown(x, wider ? alone * both : both, m.columns);
+    if (y < m.rows && (!wider || both > 1 || x >= m.columns))
+        *gy = grown(y, wider ? both : alone * both, m.rows);
+}
+
+} // namespace
+
 std::string svg_heat_map(const heat_map& m) {
+    // A first guess when the cells to draw are far too many, each a rectangle of some 16
+    // bytes at most (fewer where a run of equal colours shares one).
     int32_t gx = 1, gy = 1;
+    double full = 0;
+    for (int32_t c = 0; c < m.columns; ++c)
+        for (int32_t r = 0; r < m.rows; ++r)
+            full += m.value[static_cast<size_t>(c) * m.stride + r] != 0;
+    if (full * 16 > 4.0 * m.byteLimit) coarsen(m, full * 16 / (2.0 * m.byteLimit), &gx, &gy);
     for (;;) {
         std::string out = render_heat_map(m, gx, gy);
         if (out.size() < m.byteLimit || (gx >= m.columns && gy >= m.rows)) return out;
-        // Coarsen the direction that has more groups.
-        const int32_t groupsX = (m.columns + gx - 1) / gx, groupsY = (m.rows + gy - 1) / gy;
-        if ((groupsY >= groupsX && gy < m.rows) || gx >= m.columns)
-            ++gy;
-        else
-            ++gx;
+        // The size goes with the number of groups.
+        coarsen(m, static_cast<double>(out.size()) / (0.9 * m.byteLimit), &gx, &gy);
     }
 }
