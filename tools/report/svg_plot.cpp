@@ -200,8 +200,12 @@ std::string render_heat_map(const heat_map& m, int32_t gx, int32_t gy) {
     constexpr double width = 960, height = 700;
     std::string caption = m.caption;
     char grouping[96];
-    std::snprintf(grouping, sizeof grouping, "%scells of %d by %d bins, coloured by their mean",
-                  caption.empty() ? "" : "\n", gx, gy);
+    if (gx == 1 && gy == 1)
+        std::snprintf(grouping, sizeof grouping, "one cell per bin");
+    else
+        std::snprintf(grouping, sizeof grouping, "cells of %d by %d bins, coloured by their mean",
+                      gx, gy);
+    if (!caption.empty()) caption += '\n';
     caption += grouping;
     const double top = caption_top + caption_lines(caption) * caption_line + 30;
     const plot_area a{90,     top,
