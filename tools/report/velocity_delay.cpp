@@ -5,8 +5,8 @@
 #include "tools/report/svg_plot.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,15 +19,13 @@ constexpr size_t map_cells = static_cast<size_t>(histogram_slots) * histogram_sl
 constexpr int32_t envelope_points = 720;
 constexpr size_t svg_byte_limit = 1000000;
 
-void append_row(std::string* out, const char* format, ...) __attribute__((format(printf, 2, 3)));
-
-void append_row(std::string* out, const char* format, ...) {
-    char buffer[160];
-    va_list arguments;
-    va_start(arguments, format);
-    std::vsnprintf(buffer, sizeof buffer, format, arguments);
-    va_end(arguments);
-    *out += buffer;
+// Numbers in the fewest digits that read back to the same double: the map has tens of
+// thousands of them, and printf's 17 digits cost more than the rest of the writing.
+void append_number(std::string* out, double value, char after) {
+    char text[32];
+    const std::to_chars_result written = std::to_chars(text, text + sizeof text - 1, value);
+    *written.ptr = after;
+    out->append(text, written.ptr + 1);
 }
 
 const double* column(const velocity_delay_map& map, int32_t velocityBin) {
@@ -62,20 +60,17 @@ int32_t velocity_delay_allocate(velocity_delay_map* map) {
     map->weightedDelay = static_cast<double*>(std::calloc(histogram_slots, sizeof(double)));
     map->cloudCell = static_cast<int32_t*>(std::calloc(cloud_slots, sizeof(int32_t)));
     map->cloudBrightness = static_cast<double*>(std::calloc(cloud_slots, sizeof(double)));
-    map->undecidedClouds = static_cast<int32_t*>(std::calloc(cloud_slots, sizeof(int32_t)));
-    if (map->cells && map->weightedDelay && map->cloudCell && map->cloudBrightness &&
-        map->undecidedClouds)
+    if (map->cells && map->weightedDelay && map->cloudCell && map->cloudBrightness)
         return error_none;
     velocity_delay_release(map);
     return error_set(error_memory);
 }
 
 void velocity_delay_release(velocity_delay_map* map) {
-    for (void* array :
-         {static_cast<void*>(map->cells), static_cast<void*>(map->weightedDelay),
-          static_cast<void*>(map->cloudCell), static_cast<void*>(map->cloudBrightness),
-          static_cast<void*>(map->undecidedClouds)})
-        std::free(array);
+    std::free(map->cells);
+    std::free(map->weightedDelay);
+    std::free(map->cloudCell);
+    std::free(map->cloudBrightness);
     *map = velocity_delay_map{};
 }
 
@@ -87,16 +82,13 @@ constexpr int32_t cell_undecided = -2;
 // The floor of a bin's value y from t, y - 1/2 taken in double, and whether it is surely the
 // floor that the model's extended arithmetic takes: within 1e6 of zero, t is within 4e-10 of
 // the exact value, so when y lies farther than 1e-9 from every integer the floors agree.
-// Adding 1.5 * 2^52 rounds t to the nearest integer, which is that floor, and leaves it in the
-// low bits: no conversion instruction, whose latency would hold up the clouds that follow.
-inline int32_t quick_floor(double t, int32_t* clear) {
+// Adding and taking away 1.5 * 2^52 rounds t to the nearest integer, which is that floor. Plain
+// double arithmetic without branches, which the compiler takes two clouds at a time.
+inline double quick_floor(double t, bool* clear) {
     constexpr double magic = 6755399441055744.0;
-    const double shifted = t + magic;
-    const double offset = t - (shifted - magic); // the fraction of y less 1/2
-    *clear = (std::fabs(offset) < 0.5 - 1e-9) & (std::fabs(t) < 1e6);
-    int64_t bits;
-    std::memcpy(&bits, &shifted, sizeof bits);
-    return static_cast<int32_t>(bits);
+    const double floor = (t + magic) - magic;
+    *clear = (std::fabs(t - floor) < 0.5 - 1e-9) & (std::fabs(t) < 1e6);
+    return floor;
 }
 
 } // namespace
@@ -113,30 +105,19 @@ void velocity_delay_add(velocity_delay_map* map, const model_state& state) {
 
     // Every cloud's cell: the bins of velocity_bin and delay_bin, here approximated closely
     // enough to be decided in plain double arithmetic for all but the values next to a bin
-    // edge, which the model's functions decide.
+    // edge, which are marked for the model's own functions to decide below.
     const double perBin = 1000.0 / static_cast<double>(velocityRange);
     const double delayBelow = static_cast<double>(delayOrigin) + 0.5;
-    int32_t* undecided = map->undecidedClouds;
-    int32_t undecidedCount = 0;
     for (int32_t n = 1; n <= cloud_count; ++n) {
-        int32_t velocityClear, delayClear;
-        const int32_t velocityBin =
+        bool velocityClear, delayClear;
+        const double v =
             quick_floor(static_cast<double>(velocity[n]) * perBin + 499.5, &velocityClear);
-        const int32_t delayBin =
-            quick_floor(static_cast<double>(delay[n]) - delayBelow, &delayClear) + 1;
+        const double d = quick_floor(static_cast<double>(delay[n]) - delayBelow, &delayClear) + 1.0;
         // Bins 2 to 999 and 1 to 999, as profile_bin_used and delay_bin_used.
-        const int32_t lands = (static_cast<uint32_t>(velocityBin - 2) < 998u) &
-                              (static_cast<uint32_t>(delayBin - 1) < 999u);
-        cloudCell[n] = lands ? velocityBin * histogram_slots + delayBin : -1;
-        if (!(velocityClear & delayClear)) undecided[undecidedCount++] = n;
-    }
-    for (int32_t k = 0; k < undecidedCount; ++k) {
-        const int32_t n = undecided[k];
-        int32_t velocityBin, delayBin;
-        const bool lands = velocity_bin(velocity[n], velocityRange, &velocityBin) &&
-                           profile_bin_used(velocityBin) &&
-                           delay_bin(delay[n], delayOrigin, &delayBin) && delay_bin_used(delayBin);
-        cloudCell[n] = lands ? velocityBin * histogram_slots + delayBin : -1;
+        const bool lands = (v >= 2.0) & (v <= 999.0) & (d >= 1.0) & (d <= 999.0);
+        double cell = lands ? v * histogram_slots + d : -1.0;
+        cell = velocityClear & delayClear ? cell : static_cast<double>(cell_undecided);
+        cloudCell[n] = static_cast<int32_t>(cell);
     }
 
     // The brightness: for the exponent 2 the quotient rounded to double and its exact square,
@@ -160,7 +141,15 @@ void velocity_delay_add(velocity_delay_map* map, const model_state& state) {
     for (int32_t n = 1; n <= cloud_count; ++n) {
         if (n + ahead <= cloud_count && cloudCell[n + ahead] >= 0)
             __builtin_prefetch(cells + cloudCell[n + ahead], 1);
-        const int32_t cell = cloudCell[n];
+        int32_t cell = cloudCell[n];
+        if (cell == cell_undecided) {
+            int32_t velocityBin, delayBin;
+            const bool lands = velocity_bin(velocity[n], velocityRange, &velocityBin) &&
+                               profile_bin_used(velocityBin) &&
+                               delay_bin(delay[n], delayOrigin, &delayBin) &&
+                               delay_bin_used(delayBin);
+            cell = lands ? velocityBin * histogram_slots + delayBin : -1;
+        }
         if (cell < 0) continue;
         const double b = cloudBrightness[n];
         cells[cell] += b;
@@ -219,9 +208,11 @@ std::string velocity_delay_csv(const model_state& state, const velocity_delay_ma
     for (int32_t v = 2; v < 1000; ++v) {
         const double* cells = column(map, v);
         for (int32_t d = 1; d < 1000; ++d)
-            if (cells[d] != 0)
-                append_row(&out, "%.17g,%.17g,%.17g\n", velocity_low(state, v), delay_low(state, d),
-                           cells[d]);
+            if (cells[d] != 0) {
+                append_number(&out, velocity_low(state, v), ',');
+                append_number(&out, delay_low(state, d), ',');
+                append_number(&out, cells[d], '\n');
+            }
     }
     return out;
 }
@@ -230,9 +221,12 @@ std::string velocity_delay_mean_csv(const model_state& state, const velocity_del
     const std::vector<double> total = velocity_totals(map);
     std::string out = "bin,velocity_low,brightness,mean_delay\n";
     for (int32_t v = 2; v < 1000; ++v)
-        if (total[v] != 0)
-            append_row(&out, "%d,%.17g,%.17g,%.17g\n", v, velocity_low(state, v), total[v],
-                       map.weightedDelay[v] / total[v]);
+        if (total[v] != 0) {
+            append_number(&out, v, ',');
+            append_number(&out, velocity_low(state, v), ',');
+            append_number(&out, total[v], ',');
+            append_number(&out, map.weightedDelay[v] / total[v], '\n');
+        }
     return out;
 }
 

@@ -18,11 +18,9 @@ struct velocity_delay_map {
     // velocity bin, for the brightness-weighted mean delay.
     double* weightedDelay;
     // Working arrays of velocity_delay_add (cloud_slots each), carrying nothing between frames:
-    // each cloud's cell (-1 for none) and brightness, and the clouds whose bins lie so close to
-    // a bin edge that the model's own bin functions decide them.
+    // each cloud's cell (-1 for none) and brightness.
     int32_t* cloudCell;
     double* cloudBrightness;
-    int32_t* undecidedClouds;
 };
 
 // Allocates the arrays zero-filled. Returns 0, or run-time error 4 (recorded) with all null.
