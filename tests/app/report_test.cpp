@@ -500,8 +500,11 @@ bool rename_failing_once(const std::string& from, const std::string& to) {
 TEST(ReportFiles, ARenameFailingAtAnyStepLeavesTheEarlierReportWhole) {
     namespace fs = std::filesystem;
     const fs::path scratch = fs::temp_directory_path() / "clouddisk_report_renames";
-    const report_file files[] = {{"a.csv", "new a"}, {"b.csv", "new b"}, {"c.csv", "new c"}};
-    const report_file earlierFiles[] = {{"a.csv", "old a"}, {"b.csv", "old b"}, {"c.csv", "old c"}};
+    // The new report has no picture; the earlier one had.
+    const report_file files[] = {
+        {"a.csv", "new a"}, {"b.csv", "new b"}, {"c.csv", "new c"}, {"d.png", "", true}};
+    const report_file earlierFiles[] = {
+        {"a.csv", "old a"}, {"b.csv", "old b"}, {"c.csv", "old c"}, {"d.png", "old d"}};
     auto contents = [&]() {
         std::map<std::string, std::string> found;
         for (const fs::directory_entry& entry : fs::directory_iterator(scratch)) {
@@ -515,25 +518,32 @@ TEST(ReportFiles, ARenameFailingAtAnyStepLeavesTheEarlierReportWhole) {
         return found;
     };
     const std::map<std::string, std::string> none,
-        earlierReport = {{"a.csv", "old a"}, {"b.csv", "old b"}, {"c.csv", "old c"}},
+        earlierReport = {{"a.csv", "old a"},
+                         {"b.csv", "old b"},
+                         {"c.csv", "old c"},
+                         {"d.png", "old d"}},
         newReport = {{"a.csv", "new a"}, {"b.csv", "new b"}, {"c.csv", "new c"}};
-    // Into an empty directory three renames; over an earlier report six, each earlier file
+    // Into an empty directory three renames; over an earlier report seven, each earlier file
     // going aside first. Failing at any of them leaves what was there before; then, with none
     // failing, the new report replaces it and nothing is left beside it.
     for (bool earlier : {false, true}) {
-        for (int k = 1; k <= (earlier ? 6 : 3) + 1; ++k) {
-            const bool lastRound = k == (earlier ? 6 : 3) + 1;
+        const int renames = earlier ? 7 : 3;
+        for (int k = 1; k <= renames + 1; ++k) {
+            const bool lastRound = k == renames + 1;
             fs::remove_all(scratch);
             fs::create_directories(scratch);
             std::string problem;
             if (earlier) {
-                ASSERT_TRUE(report_write(scratch.string(), earlierFiles, 3, &problem));
+                ASSERT_TRUE(report_write(scratch.string(), earlierFiles, 4, &problem));
             }
             renameCalls = 0;
             failingRename = lastRound ? 0 : k;
-            EXPECT_EQ(report_write(scratch.string(), files, 3, &problem, rename_failing_once),
+            EXPECT_EQ(report_write(scratch.string(), files, 4, &problem, rename_failing_once),
                       lastRound)
                 << "rename " << k;
+            if (lastRound) {
+                EXPECT_EQ(renameCalls, renames);
+            }
             EXPECT_EQ(contents(), lastRound ? newReport
                                   : earlier ? earlierReport
                                             : none)

@@ -279,7 +279,7 @@ bool report_write(const std::string& directory, const report_file* files, int32_
         return (base / (std::string(files[i].name) + suffix)).string();
     };
     for (int32_t i = 0; i < count; ++i) {
-        if (write_whole(path(i, ".part"), files[i].contents)) continue;
+        if (files[i].absent || write_whole(path(i, ".part"), files[i].contents)) continue;
         *problem = "cannot write " + path(i, "");
         for (int32_t j = 0; j <= i; ++j)
             fs::remove(path(j, ".part"), error);
@@ -301,7 +301,7 @@ bool report_write(const std::string& directory, const report_file* files, int32_
             }
             hadEarlier[placed] = true;
         }
-        if (!rename(path(placed, ".part"), target)) {
+        if (!files[placed].absent && !rename(path(placed, ".part"), target)) {
             failure = "cannot rename into " + target;
             break;
         }
@@ -315,7 +315,7 @@ bool report_write(const std::string& directory, const report_file* files, int32_
     // Undo: the new files out, the earlier ones back.
     std::string kept;
     for (int32_t i = placed; i >= 0; --i) {
-        if (i < placed) fs::remove(path(i, ""), error);
+        if (i < placed && !files[i].absent) fs::remove(path(i, ""), error);
         if (hadEarlier[i] && !rename(path(i, ".old"), path(i, ""))) {
             kept += ' ';
             kept += path(i, ".old");

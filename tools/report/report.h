@@ -54,10 +54,13 @@ std::string delay_histogram_svg(const model_state& state, const std::string& cap
 // temporary files in directory. False (and *png untouched) when it cannot be had.
 bool report_png(const std::string& directory, const std::string& svg, std::string* png);
 
-// A file of the report: its name inside the output directory and its contents.
+// A file of the report: its name inside the output directory and its contents; or, with
+// absent set, a file that this report does not have, so that one an earlier report left there
+// goes with the rest of that report.
 struct report_file {
     const char* name;
     std::string contents;
+    bool absent = false;
 };
 
 // True when a file can be created in directory (made first if missing). Leaves nothing

@@ -94,10 +94,9 @@ int main(int argument_count, char** arguments) {
         {"delay_histogram.svg", delay_histogram_svg(state, caption)},
         {"velocity_delay_mean.svg", velocity_delay_mean_svg(state, map, mapCaption)},
         {"velocity_delay.svg", std::move(mapSvg)},
-        {"velocity_delay.png", std::move(mapPng)}, // the last: left out when not pictured
+        {"velocity_delay.png", std::move(mapPng), !pictured}, // no picture of an earlier map
     };
-    const int32_t count = static_cast<int32_t>(std::size(files)) - (pictured ? 0 : 1);
-    if (!report_write(options.out, files, count, &problem)) {
+    if (!report_write(options.out, files, static_cast<int32_t>(std::size(files)), &problem)) {
         std::fprintf(stderr, "clouddisk-report: %s\n", problem.c_str());
         return report_failed;
     }
