@@ -4,6 +4,7 @@
 #include "gfx/win32/ddraw_driver.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 
 #include "gfx/gfx_context.h"
@@ -49,9 +50,9 @@ HRESULT surface_restore(IDirectDrawSurface* surface) {
     return answer != DD_OK ? answer : surface->Restore();
 }
 
-HRESULT surface_lock(IDirectDrawSurface* surface, DDSURFACEDESC* description) {
+HRESULT surface_lock(IDirectDrawSurface* surface, RECT* area, DDSURFACEDESC* description) {
     HRESULT answer = seam_answer(surface_call::lock, surface);
-    return answer != DD_OK ? answer : surface->Lock(nullptr, description, DDLOCK_WAIT, nullptr);
+    return answer != DD_OK ? answer : surface->Lock(area, description, DDLOCK_WAIT, nullptr);
 }
 
 HRESULT surface_blt(IDirectDrawSurface* surface, RECT* destination, IDirectDrawSurface* source,
@@ -144,32 +145,157 @@ bool surface_holds_framebuffer(const DDSURFACEDESC& description) {
            static_cast<int32_t>(description.dwHeight) >= ddraw_state.y_offset + window_state.height;
 }
 
-// Converts the dirty lines into the target surface and clears their flags. The surface calls
-// run outside window_lock: locking a surface waits until the display has taken the previous
-// blit, which may be long, and the program's thread needs the lock only while the framebuffer
-// is read.
-void copy_framebuffer() {
+// Display rows first to last; none when last < first.
+struct row_span {
+    int32_t first;
+    int32_t last;
+    bool empty() const { return last < first; }
+};
+
+int32_t scanline_size() {
+    return gfx_screen && gfx_screen->scanline_size > 1 ? gfx_screen->scanline_size : 1;
+}
+
+// The display rows from the first dirty framebuffer line to the last; under window_lock.
+row_span dirty_rows() {
+    if (!gfx_screen || !gfx_screen->dirty) return {0, -1};
+    const uint8_t* dirty = gfx_screen->dirty;
+    const int32_t lines = gfx_screen->height;
+    int32_t first = 0;
+    while (first < lines && !dirty[first])
+        ++first;
+    if (first == lines) return {0, -1};
+    int32_t last = lines - 1;
+    while (!dirty[last])
+        --last;
+    const int32_t scale = scanline_size();
+    return {first * scale, (last + 1) * scale - 1};
+}
+
+void mark_every_line_dirty() {
+    lock();
+    if (gfx_screen && gfx_screen->dirty)
+        std::memset(gfx_screen->dirty, 1, static_cast<size_t>(gfx_screen->height));
+    unlock();
+}
+
+// Dirty flags put aside while the rows outside a locked span are converted; one per line.
+uint8_t* held_flags;
+
+// Converts the dirty lines of the span and clears their flags; line_0 is the surface row of
+// framebuffer line 0. Lines outside the span may have become dirty since it was measured: the
+// surface is not locked there, so their flags are kept for the next pass. Under window_lock.
+void convert_rows(uint8_t* line_0, int32_t pitch, row_span rows) {
+    if (!gfx_screen || !gfx_screen->dirty || !held_flags) return;
+    const int32_t scale = scanline_size();
+    const auto lines = static_cast<size_t>(gfx_screen->height);
+    const auto first = static_cast<size_t>(rows.first / scale);
+    const auto count = static_cast<size_t>((rows.last - rows.first + 1) / scale);
+    uint8_t* dirty = gfx_screen->dirty;
+    std::memcpy(held_flags, dirty, lines);
+    std::memset(dirty, 0, first);
+    std::memset(dirty + first + count, 0, lines - first - count);
+    window_state.blitter(line_0, pitch);
+    std::memcpy(dirty, held_flags, lines);
+    std::memset(dirty + first, 0, count);
+}
+
+// Converts the dirty lines of the span into the target surface, locking only their rows (the
+// whole surface, converting nothing, when the span is empty); true when the surface took them.
+// Wine's DirectDraw uploads and shows only what was locked and blitted, so a band of the
+// picture costs a band's time. The surface calls run outside window_lock: locking a surface
+// waits until the display has taken the previous blit, which may be long, and the program's
+// thread needs the lock only while the framebuffer is read. restored: the surfaces were just
+// checked for a loss.
+bool copy_rows(row_span rows, bool restored) {
     DDSURFACEDESC description{};
     description.dwSize = sizeof description;
     HRESULT result;
     do {
-        restore_lost_surfaces();
-        if (!ddraw_state.target_surface || !window_state.blitter) return;
-        result = surface_lock(ddraw_state.target_surface, &description);
+        if (!restored) restore_lost_surfaces();
+        restored = false;
+        if (!ddraw_state.target_surface || !window_state.blitter) return false;
+        RECT area{0, ddraw_state.y_offset + rows.first, window_state.width,
+                  ddraw_state.y_offset + rows.last + 1};
+        result =
+            surface_lock(ddraw_state.target_surface, rows.empty() ? nullptr : &area, &description);
     } while (result == DDERR_SURFACELOST && running_now());
-    if (result != DD_OK) return;
+    if (result != DD_OK) return false;
     auto* memory = static_cast<uint8_t*>(description.lpSurface);
     const int32_t pitch = static_cast<int32_t>(description.lPitch);
     const bool fits = surface_holds_framebuffer(description);
-    if (fits) {
+    if (fits && !rows.empty()) {
+        // The memory starts at the span's first row; the surface goes on above it.
+        uint8_t* line_0 = memory - static_cast<ptrdiff_t>(pitch) * rows.first;
         lock();
-        window_state.blitter(memory + static_cast<ptrdiff_t>(pitch) * ddraw_state.y_offset, pitch);
-        if (gfx_screen && gfx_screen->dirty)
-            std::memset(gfx_screen->dirty, 0, static_cast<size_t>(window_state.height));
+        convert_rows(line_0, pitch, rows);
         unlock();
     }
     ddraw_state.target_surface->Unlock(memory);
-    if (fits) presents.fetch_add(1, std::memory_order_relaxed);
+    return fits;
+}
+
+RECT client_on_screen() {
+    RECT client{};
+    GetClientRect(window_state.hwnd, &client);
+    POINT origin{0, 0};
+    ClientToScreen(window_state.hwnd, &origin);
+    OffsetRect(&client, origin.x, origin.y);
+    return client;
+}
+
+// Whether the span may go alone onto the client area: it shows the surface unscaled and where
+// the last whole blit put it, and nothing since asked for a whole blit.
+bool band_blit_possible(row_span rows, const RECT& client) {
+    return !rows.empty() && !ddraw_state.whole_blit_pending &&
+           EqualRect(&client, &ddraw_state.blitted_client) &&
+           client.right - client.left == window_state.width &&
+           client.bottom - client.top == window_state.height;
+}
+
+// The span's rows of the target onto the same rows of the client area.
+void blit_rows(row_span rows, const RECT& client) {
+    RECT source{0, rows.first, window_state.width, rows.last + 1};
+    RECT destination{client.left, client.top + rows.first, client.right,
+                     client.top + rows.last + 1};
+    HRESULT result;
+    do {
+        restore_lost_surfaces();
+        if (!ddraw_state.primary_surface || !ddraw_state.target_surface) return;
+        result = surface_blt(ddraw_state.primary_surface, &destination, ddraw_state.target_surface,
+                             &source);
+    } while (result == DDERR_SURFACELOST && running_now());
+}
+
+// One pass's copy and blit. A pass with no dirty line, no whole blit due and the window where
+// it was shows nothing new and makes no surface call but the check for a loss. vsync: the pass
+// follows a vertical blank that the program waited for, and presents in any case.
+void present(bool vsync) {
+    lock();
+    row_span rows = dirty_rows();
+    unlock();
+    const bool windowed = !fullscreen_mode() && window_state.hwnd;
+    RECT client{};
+    if (windowed) client = client_on_screen();
+    const bool whole_due = windowed && (ddraw_state.whole_blit_pending ||
+                                        !EqualRect(&client, &ddraw_state.blitted_client));
+    bool restored = false;
+    if (rows.empty() && !vsync && !whole_due) {
+        if (!restore_lost_surfaces()) return;
+        // The restored surfaces show nothing yet: every line is dirty now.
+        restored = true;
+        lock();
+        rows = dirty_rows();
+        unlock();
+    }
+    const bool copied = copy_rows(rows, restored);
+    if (windowed) {
+        if (band_blit_possible(rows, client))
+            blit_rows(rows, client);
+        else
+            ddraw_paint();
+    }
+    if (copied) presents.fetch_add(1, std::memory_order_relaxed);
 }
 
 } // namespace
@@ -200,7 +326,11 @@ int32_t ddraw_open_window() {
     ddraw_state.y_offset = 0;
     ddraw_state.vsync_requested = 0;
     ddraw_state.vsync_event = nullptr;
+    ddraw_state.whole_blit_pending = 1;
+    ddraw_state.blitted_client = RECT{};
     window_state.blitter = nullptr;
+    held_flags = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(window_state.height), 1));
+    if (!held_flags) return -1;
 
     ddraw_state.ddraw_library = LoadLibraryA("ddraw.dll");
     ddraw_state.dinput_library = LoadLibraryA("dinput.dll");
@@ -277,11 +407,15 @@ void ddraw_close_window() {
     ddraw_state.dinput_library = nullptr;
     if (ddraw_state.vsync_event) CloseHandle(ddraw_state.vsync_event);
     ddraw_state.vsync_event = nullptr;
+    std::free(held_flags);
+    held_flags = nullptr;
 }
 
-void restore_lost_surfaces() {
+bool restore_lost_surfaces() {
+    bool restored = false;
     while (running_now() && ddraw_state.primary_surface) {
-        if (surface_is_lost(ddraw_state.primary_surface) != DDERR_SURFACELOST) return;
+        if (surface_is_lost(ddraw_state.primary_surface) != DDERR_SURFACELOST) break;
+        restored = true;
         if (ddraw_state.target_surface != ddraw_state.primary_surface)
             surface_restore(ddraw_state.target_surface);
         if (surface_restore(ddraw_state.primary_surface) != DDERR_WRONGMODE) continue;
@@ -303,15 +437,16 @@ void restore_lost_surfaces() {
         }
         unlock();
     }
+    if (restored) {
+        mark_every_line_dirty();
+        ddraw_state.whole_blit_pending = 1;
+    }
+    return restored;
 }
 
 void ddraw_paint() {
     if (fullscreen_mode() || !window_state.hwnd) return;
-    RECT destination{};
-    GetClientRect(window_state.hwnd, &destination);
-    POINT origin{0, 0};
-    ClientToScreen(window_state.hwnd, &origin);
-    OffsetRect(&destination, origin.x, origin.y);
+    RECT destination = client_on_screen();
     RECT source{0, 0, window_state.width, window_state.height};
     HRESULT result;
     do {
@@ -320,6 +455,9 @@ void ddraw_paint() {
         result = surface_blt(ddraw_state.primary_surface, &destination, ddraw_state.target_surface,
                              &source);
     } while (result == DDERR_SURFACELOST && running_now());
+    if (result != DD_OK) return;
+    ddraw_state.whole_blit_pending = 0;
+    ddraw_state.blitted_client = destination;
 }
 
 void ddraw_window_thread(HANDLE start_event) {
@@ -332,7 +470,8 @@ void ddraw_window_thread(HANDLE start_event) {
     while (running_now()) {
         Sleep(10);
         lock();
-        if (ddraw_state.vsync_requested) {
+        const bool vsync = ddraw_state.vsync_requested != 0;
+        if (vsync) {
             WaitForSingleObject(ddraw_state.vsync_event, 20);
             ddraw_state.vsync_requested = 0;
         }
@@ -341,13 +480,13 @@ void ddraw_window_thread(HANDLE start_event) {
         if (presenting && window_state.palette_changed && ddraw_state.ddraw_palette) {
             ddraw_state.ddraw_palette->SetEntries(0, 0, 256, window_state.palette);
             window_state.palette_changed = 0;
+            ddraw_state.whole_blit_pending = 1;
         }
         unlock();
         // The window thread alone changes the surfaces; it takes window_lock where the
         // framebuffer, key_state or the window state are touched.
         if (presenting) {
-            copy_framebuffer();
-            ddraw_paint();
+            present(vsync);
             if (window_state.active) refresh_key_state_from_device();
         }
         lock();

@@ -34,6 +34,10 @@ struct ddraw_driver_state {
     int32_t y_offset;
     int32_t vsync_requested; // set by ddraw_wait_vsync, cleared by the window thread
     HANDLE vsync_event;      // manual reset; signalled when the vertical blank has begun
+    // Window thread only. The next pass blits the whole surface: set by opening, restoring,
+    // a palette change; cleared by every whole blit (ddraw_paint).
+    int32_t whole_blit_pending;
+    RECT blitted_client; // the client area, on the screen, of the last whole blit
 };
 extern ddraw_driver_state ddraw_state;
 
@@ -54,8 +58,9 @@ void ddraw_close_window();
 void ddraw_paint();
 void ddraw_window_thread(HANDLE start_event);
 // Restores lost surfaces before a lock or a blit; re-creates the whole presentation when the
-// display mode changed under the driver.
-void restore_lost_surfaces();
+// display mode changed under the driver. True when it restored or re-created anything: the
+// surfaces' contents are then gone, so every line is marked dirty and a whole blit is due.
+bool restore_lost_surfaces();
 
 // A display format as the conversions name it: depth 15 for a 16-bit format with a 5-bit green,
 // rgb_order 1 when red takes the low bits.
@@ -65,8 +70,8 @@ struct display_format {
 };
 display_format display_format_of(const DDPIXELFORMAT& format);
 
-// Passes of the window thread that converted the framebuffer into the surface, since the
-// process started (the benchmarks' presents per second).
+// Passes of the window thread that converted the framebuffer into the surface and blitted it,
+// since the process started (the benchmarks' presents per second).
 uint32_t ddraw_present_count();
 
 // Fullscreen: sets the requested mode or the nearest usable one (paired depth, then taller
