@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -194,6 +195,82 @@ TEST_F(DdrawPixels, AClientAreaOfAnotherSizeStretchesTheImage) {
     EXPECT_EQ(client_pixel(shot, 100, 85), green); // rows 40 to 59 now fill 80 to 119
     EXPECT_EQ(client_pixel(shot, 500, 115), green);
     EXPECT_EQ(client_pixel(shot, 100, 130), red);
+}
+
+// Fills rows of the off-screen surface behind the driver's back: only a blit that takes those
+// rows shows them.
+void fill_surface_rows(int32_t top, int32_t bottom, uint32_t colour) {
+    DDSURFACEDESC description{};
+    description.dwSize = sizeof description;
+    RECT rows{0, top, window_state.width, bottom};
+    ASSERT_EQ(ddraw_state.target_surface->Lock(&rows, &description, DDLOCK_WAIT, nullptr), DD_OK);
+    auto* memory = static_cast<uint8_t*>(description.lpSurface);
+    for (int32_t y = 0; y < bottom - top; ++y)
+        for (int32_t x = 0; x < window_state.width; ++x)
+            reinterpret_cast<uint32_t*>(memory + y * description.lPitch)[x] = colour;
+    ddraw_state.target_surface->Unlock(memory);
+}
+
+void fill_line32(int32_t y, uint32_t colour) {
+    auto* line = reinterpret_cast<uint32_t*>(gfx_screen->visible_buffer + y * gfx_screen->pitch);
+    for (int32_t x = 0; x < gfx_screen->width; ++x)
+        line[x] = colour;
+    gfx_screen->dirty[y] = 1;
+}
+
+TEST_F(DdrawPixels, APassBlitsItsDirtyRowsAloneAndAPaintBlitsTheWholeSurface) {
+    ASSERT_EQ(open_test_screen_on(directdraw_driver, 320, 200, 32), 0);
+    fill32(0x00123456);
+    shoot_when(319, 199, 0x123456);
+    fill_surface_rows(0, 50, blue);
+    lock();
+    for (int32_t y = 100; y < 110; ++y)
+        fill_line32(y, white);
+    unlock();
+    screenshot shot = shoot_when(0, 100, white);
+    EXPECT_EQ(client_pixel(shot, 10, 49), 0x123456u); // the band's blit took no other row
+    EXPECT_EQ(client_pixel(shot, 10, 50), 0x123456u);
+    EXPECT_EQ(client_pixel(shot, 10, 99), 0x123456u);
+    EXPECT_EQ(client_pixel(shot, 319, 109), white);
+    EXPECT_EQ(client_pixel(shot, 10, 110), 0x123456u);
+
+    InvalidateRect(window_state.hwnd, nullptr, FALSE);
+    shot = shoot_when(10, 49, blue);
+    EXPECT_EQ(client_pixel(shot, 0, 0), blue);
+    EXPECT_EQ(client_pixel(shot, 319, 49), blue);
+    EXPECT_EQ(client_pixel(shot, 10, 50), 0x123456u);
+    EXPECT_EQ(client_pixel(shot, 10, 105), white);
+}
+
+// Dirties line 150 once, just before the window thread locks the band it measured.
+std::atomic<bool> dirty_line_at_lock;
+HRESULT dirty_line_150(surface_call call, IDirectDrawSurface*) {
+    if (call != surface_call::lock || !dirty_line_at_lock.exchange(false)) return DD_OK;
+    lock();
+    fill_line32(150, white);
+    unlock();
+    return DD_OK;
+}
+
+TEST_F(DdrawPixels, ALineDirtiedOutsideTheLockedBandWaitsForTheNextPass) {
+    ASSERT_EQ(open_test_screen_on(directdraw_driver, 320, 200, 32), 0);
+    fill32(0x00123456);
+    shoot_when(319, 199, 0x123456);
+    lock();
+    dirty_line_at_lock = true;
+    surface_seam = dirty_line_150;
+    fill_line32(10, white);
+    unlock();
+    screenshot shot = shoot_when(0, 150, white);
+    EXPECT_FALSE(dirty_line_at_lock);
+    EXPECT_EQ(client_pixel(shot, 0, 10), white);
+    EXPECT_EQ(client_pixel(shot, 0, 150), white);
+    EXPECT_EQ(client_pixel(shot, 0, 149), 0x123456u);
+    EXPECT_EQ(client_pixel(shot, 0, 151), 0x123456u);
+    EXPECT_EQ(locked(gfx_screen->dirty[150]), 0);
+    lock();
+    surface_seam = nullptr;
+    unlock();
 }
 
 // Mode 13 on an 8-bit display: the lines are copied as indexes and the default palette, then a
@@ -424,6 +501,30 @@ TEST_F(DdrawLostSurfaces, AChangedDisplayModeRecreatesThePresentationAndStopsThe
     fill32(0x00445566);
     screenshot shot = shoot_when(10, 10, 0x445566);
     EXPECT_EQ(client_pixel(shot, 10, 10), 0x445566u);
+}
+
+TEST_F(DdrawLostSurfaces, RestoredSurfacesAreRepaintedWholeAndCleanPassesOnlyCheckForALoss) {
+    const bool pixels = screenshots_available();
+    if (pixels) {
+        fill32(0x00123456);
+        shoot_when(319, 199, 0x123456);
+    }
+    // Lines changed behind the driver's back: only a repaint of every line shows them.
+    lock();
+    auto* framebuffer = reinterpret_cast<uint32_t*>(gfx_screen->visible_buffer);
+    for (int32_t i = 0; i < 320 * 200; ++i)
+        framebuffer[i] = 0x00654321;
+    unlock();
+    std::vector<std::string> calls = run_passes(1, 0);
+    ASSERT_GE(calls.size(), 12u);
+    EXPECT_EQ(std::vector<std::string>(calls.begin() + 4, calls.begin() + 7),
+              (std::vector<std::string>{"lock T", "lost P", "blt P"}));
+    EXPECT_EQ(std::count(calls.begin() + 7, calls.end(), "lost P"),
+              static_cast<std::ptrdiff_t>(calls.size() - 7));
+    if (!pixels) return;
+    screenshot shot = shoot_when(319, 199, 0x654321);
+    EXPECT_EQ(client_pixel(shot, 0, 0), 0x654321u);
+    EXPECT_EQ(client_pixel(shot, 319, 199), 0x654321u);
 }
 
 // Each lock of the target and whether the vertical blank had been signalled by then.
