@@ -134,8 +134,12 @@ int run_host_command(const std::string& command) {
     if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process))
         return -1;
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
+    // Wine starts a host program without giving handles back (32-bit Wine leaves the thread
+    // handle unset): closing what is there could close one of this process's own handles.
+    if (process.hProcess) {
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
     const std::string windows_name = windows_path(status_name);
     int code = -1;
     for (int waited = 0; waited < 30000; waited += 20) {
