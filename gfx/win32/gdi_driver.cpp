@@ -167,14 +167,7 @@ int32_t gdi_open_window() {
     int32_t outer_width = window_state.width;
     int32_t outer_height = window_state.height;
     if (window_state.flags & fullscreen) {
-        DEVMODEA mode{};
-        mode.dmSize = sizeof mode;
-        mode.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT;
-        mode.dmBitsPerPel = static_cast<DWORD>(window_state.depth);
-        mode.dmPelsWidth = static_cast<DWORD>(window_state.width);
-        mode.dmPelsHeight = static_cast<DWORD>(window_state.height);
-        // Not named in dmFields: the system keeps its own choice of rate.
-        mode.dmDisplayFrequency = static_cast<DWORD>(window_state.refresh_rate);
+        DEVMODEA mode = window_display_mode();
         if (ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) != DISP_CHANGE_SUCCESSFUL) return -1;
     } else {
         if (window_state.flags & shaped_window) {

@@ -404,14 +404,7 @@ int32_t gl_open_window() {
     UINT position_flags =
         SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED | SWP_NOOWNERZORDER | SWP_NOSENDCHANGING;
     if (fullscreen_mode()) {
-        DEVMODEA mode{};
-        mode.dmSize = sizeof mode;
-        mode.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT;
-        mode.dmBitsPerPel = static_cast<DWORD>(window_state.depth);
-        mode.dmPelsWidth = static_cast<DWORD>(window_state.width);
-        mode.dmPelsHeight = static_cast<DWORD>(window_state.height);
-        // Not named in dmFields: the system keeps its own choice of rate.
-        mode.dmDisplayFrequency = static_cast<DWORD>(window_state.refresh_rate);
+        DEVMODEA mode = window_display_mode();
         if (gl_system.change_display_settings(&mode, CDS_FULLSCREEN) != DISP_CHANGE_SUCCESSFUL)
             return -1;
         style = (style & ~frame) | WS_POPUP;

@@ -282,6 +282,17 @@ int32_t set_window_pos(int32_t x, int32_t y) {
                                 (static_cast<uint32_t>(rect.top) << 16));
 }
 
+DEVMODEA window_display_mode() {
+    DEVMODEA mode{};
+    mode.dmSize = sizeof mode;
+    mode.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT;
+    mode.dmBitsPerPel = static_cast<DWORD>(window_state.depth);
+    mode.dmPelsWidth = static_cast<DWORD>(window_state.width);
+    mode.dmPelsHeight = static_cast<DWORD>(window_state.height);
+    mode.dmDisplayFrequency = static_cast<DWORD>(window_state.refresh_rate);
+    return mode;
+}
+
 void get_desktop_info(int32_t* width, int32_t* height, int32_t* depth, int32_t* refresh) {
     HDC screen = GetDC(nullptr);
     if (width) *width = GetDeviceCaps(screen, HORZRES);
