@@ -1,5 +1,6 @@
 // MMX forms of the memory and span primitives. Remainders of 1, 2 and 4 units go first, then
 // 8-byte moves; every routine leaves the MMX state clear for floating-point code.
+#include <emmintrin.h>
 #include <mmintrin.h>
 
 #include <cstring>
@@ -20,6 +21,13 @@ inline void fill_blocks(uint8_t* destination, __m64 pattern, size_t blocks) {
     }
     for (; blocks > 0; --blocks, destination += 8)
         move_store64(destination, pattern);
+}
+
+inline __m128i load128(const uint8_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+inline void store128(uint8_t* p, __m128i v) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
 }
 
 inline __m64 pattern32(uint32_t value) {
@@ -56,27 +64,25 @@ void mmx_copy(void* destination, const void* source, size_t count) {
         d += 4;
         s += 4;
     }
-    size_t blocks = count / 8;
-    for (; blocks >= 8; blocks -= 8, d += 64, s += 64) {
-        const __m64 a = move_load64(s);
-        const __m64 b = move_load64(s + 8);
-        const __m64 c = move_load64(s + 16);
-        const __m64 e = move_load64(s + 24);
-        const __m64 f = move_load64(s + 32);
-        const __m64 g = move_load64(s + 40);
-        const __m64 h = move_load64(s + 48);
-        const __m64 i = move_load64(s + 56);
-        move_store64(d, a);
-        move_store64(d + 8, b);
-        move_store64(d + 16, c);
-        move_store64(d + 24, e);
-        move_store64(d + 32, f);
-        move_store64(d + 40, g);
-        move_store64(d + 48, h);
-        move_store64(d + 56, i);
+    if (count & 8) {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(d),
+                         _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s)));
+        d += 8;
+        s += 8;
     }
-    for (; blocks > 0; --blocks, d += 8, s += 8)
-        move_store64(d, move_load64(s));
+    size_t blocks = count / 16;
+    for (; blocks >= 4; blocks -= 4, d += 64, s += 64) {
+        const __m128i a = load128(s);
+        const __m128i b = load128(s + 16);
+        const __m128i c = load128(s + 32);
+        const __m128i e = load128(s + 48);
+        store128(d, a);
+        store128(d + 16, b);
+        store128(d + 32, c);
+        store128(d + 48, e);
+    }
+    for (; blocks > 0; --blocks, d += 16, s += 16)
+        store128(d, load128(s));
     _mm_empty();
 }
 
