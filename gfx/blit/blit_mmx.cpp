@@ -162,10 +162,17 @@ inline void store_24_four(uint8_t* row, __m128i a) {
 inline __m128i fetch_four(const uint32_t* palette, const uint8_t* s) {
     return four(palette[s[0]], palette[s[1]], palette[s[2]], palette[s[3]]);
 }
-// For 15/16-bit displays the converted entries stay below 0x10000: two pixels per lane.
+// For 15/16-bit displays the low halves of the converted entries are the pixels: eight of them
+// gathered into one value, and four into the low half.
+inline __m128i entry(const uint32_t* palette, uint8_t index) {
+    return _mm_cvtsi32_si128(static_cast<int>(palette[index]));
+}
+inline __m128i fetch_four_16(const uint32_t* palette, const uint8_t* s) {
+    return _mm_unpacklo_epi32(_mm_unpacklo_epi16(entry(palette, s[0]), entry(palette, s[1])),
+                              _mm_unpacklo_epi16(entry(palette, s[2]), entry(palette, s[3])));
+}
 inline __m128i fetch_eight_16(const uint32_t* palette, const uint8_t* s) {
-    return four(palette[s[0]] | (palette[s[1]] << 16), palette[s[2]] | (palette[s[3]] << 16),
-                palette[s[4]] | (palette[s[5]] << 16), palette[s[6]] | (palette[s[7]] << 16));
+    return _mm_unpacklo_epi64(fetch_four_16(palette, s), fetch_four_16(palette, s + 4));
 }
 
 void palette_to_16(uint8_t* destination, const uint8_t* source, const line_inputs& inputs) {
@@ -180,11 +187,7 @@ void palette_to_16(uint8_t* destination, const uint8_t* source, const line_input
         store128(destination + 2 * x, fetch_eight_16(palette, source + x));
         x += 8;
     }
-    if (x < width) {
-        const uint8_t* s = source + x;
-        store32(destination + 2 * x, palette[s[0]] | (palette[s[1]] << 16));
-        store32(destination + 2 * x + 4, palette[s[2]] | (palette[s[3]] << 16));
-    }
+    if (x < width) store_low64(destination + 2 * x, fetch_four_16(palette, source + x));
 }
 
 void palette_to_24(uint8_t* destination, const uint8_t* source, const line_inputs& inputs) {
