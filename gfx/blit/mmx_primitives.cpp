@@ -26,6 +26,9 @@ inline void fill_blocks(uint8_t* destination, __m64 pattern, size_t blocks) {
 inline __m128i load128(const uint8_t* p) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
+inline void store128_aligned(uint8_t* p, __m128i v) {
+    _mm_store_si128(reinterpret_cast<__m128i*>(p), v);
+}
 inline void store128(uint8_t* p, __m128i v) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
 }
@@ -53,36 +56,59 @@ inline __m64 blend_span_bytes(__m64 d, __m64 colour_words, __m64 alpha_words) {
 void mmx_copy(void* destination, const void* source, size_t count) {
     auto* d = static_cast<uint8_t*>(destination);
     const auto* s = static_cast<const uint8_t*>(source);
-    if (count & 1) *d++ = *s++;
-    if (count & 2) {
+    // Bytes up to a 16-byte boundary of the destination first, so that the run stores whole
+    // aligned blocks, then what is left after the last block.
+    size_t head = (0 - reinterpret_cast<uintptr_t>(d)) & 15;
+    if (head > count) head = count;
+    count -= head;
+    if (head & 1) *d++ = *s++;
+    if (head & 2) {
         std::memcpy(d, s, 2);
         d += 2;
         s += 2;
     }
-    if (count & 4) {
+    if (head & 4) {
         std::memcpy(d, s, 4);
         d += 4;
         s += 4;
     }
-    if (count & 8) {
+    if (head & 8) {
         _mm_storel_epi64(reinterpret_cast<__m128i*>(d),
                          _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s)));
         d += 8;
         s += 8;
     }
+    head = count & 15;
     size_t blocks = count / 16;
     for (; blocks >= 4; blocks -= 4, d += 64, s += 64) {
         const __m128i a = load128(s);
         const __m128i b = load128(s + 16);
         const __m128i c = load128(s + 32);
         const __m128i e = load128(s + 48);
-        store128(d, a);
-        store128(d + 16, b);
-        store128(d + 32, c);
-        store128(d + 48, e);
+        store128_aligned(d, a);
+        store128_aligned(d + 16, b);
+        store128_aligned(d + 32, c);
+        store128_aligned(d + 48, e);
     }
     for (; blocks > 0; --blocks, d += 16, s += 16)
-        store128(d, load128(s));
+        store128_aligned(d, load128(s));
+    if (head & 8) {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(d),
+                         _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s)));
+        d += 8;
+        s += 8;
+    }
+    if (head & 4) {
+        std::memcpy(d, s, 4);
+        d += 4;
+        s += 4;
+    }
+    if (head & 2) {
+        std::memcpy(d, s, 2);
+        d += 2;
+        s += 2;
+    }
+    if (head & 1) *d = *s;
     _mm_empty();
 }
 
