@@ -17,19 +17,6 @@
 
 namespace {
 
-inline __m128i load128(const uint8_t* p) {
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-}
-// Eight bytes into the low half, zero above.
-inline __m128i load_low64(const uint8_t* p) {
-    return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
-}
-inline void store128(uint8_t* p, __m128i v) {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
-}
-inline void store_low64(uint8_t* p, __m128i v) {
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), v);
-}
 inline __m128i splat32(uint32_t v) {
     return _mm_set1_epi32(static_cast<int>(v));
 }
