@@ -145,18 +145,23 @@ inline void store_24_four(uint8_t* row, __m128i a) {
     store32(row + 8, static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(a, 8))));
 }
 
-// Palette sources: four converted entries per value, fetched by the line's index bytes.
+// Palette sources: four converted entries per value, fetched by four index bytes read as one
+// word (one load instead of four keeps the load ports for the entries).
 inline __m128i fetch_four(const uint32_t* palette, const uint8_t* s) {
-    return four(palette[s[0]], palette[s[1]], palette[s[2]], palette[s[3]]);
+    const uint32_t i = load32(s);
+    return four(palette[i & 0xFF], palette[(i >> 8) & 0xFF], palette[(i >> 16) & 0xFF],
+                palette[i >> 24]);
 }
 // For 15/16-bit displays the low halves of the converted entries are the pixels: eight of them
 // gathered into one value, and four into the low half.
-inline __m128i entry(const uint32_t* palette, uint8_t index) {
+inline __m128i entry(const uint32_t* palette, uint32_t index) {
     return _mm_cvtsi32_si128(static_cast<int>(palette[index]));
 }
 inline __m128i fetch_four_16(const uint32_t* palette, const uint8_t* s) {
-    return _mm_unpacklo_epi32(_mm_unpacklo_epi16(entry(palette, s[0]), entry(palette, s[1])),
-                              _mm_unpacklo_epi16(entry(palette, s[2]), entry(palette, s[3])));
+    const uint32_t i = load32(s);
+    return _mm_unpacklo_epi32(
+        _mm_unpacklo_epi16(entry(palette, i & 0xFF), entry(palette, (i >> 8) & 0xFF)),
+        _mm_unpacklo_epi16(entry(palette, (i >> 16) & 0xFF), entry(palette, i >> 24)));
 }
 inline __m128i fetch_eight_16(const uint32_t* palette, const uint8_t* s) {
     return _mm_unpacklo_epi64(fetch_four_16(palette, s), fetch_four_16(palette, s + 4));
@@ -177,16 +182,49 @@ void palette_to_16(uint8_t* destination, const uint8_t* source, const line_input
     if (x < width) store_low64(destination + 2 * x, fetch_four_16(palette, source + x));
 }
 
+// Sixteen palette pixels to 48 bytes, the line taken as four groups of four: value k holds
+// pixel k of every group (line pixels k, 4 + k, 8 + k, 12 + k), so that each group's three
+// 24-bit words are formed lane by lane, as the plain 16-to-24 form forms them for one group,
+// and the words are then interleaved into memory order. Fewer shuffles than packing each group
+// on its own.
+inline __m128i entries_of_byte(const uint32_t* palette, const uint32_t* words, int byte) {
+    const int shift = 8 * byte;
+    return four(palette[(words[0] >> shift) & 0xFF], palette[(words[1] >> shift) & 0xFF],
+                palette[(words[2] >> shift) & 0xFF], palette[(words[3] >> shift) & 0xFF]);
+}
+// Lanes 0-1 from the first value and 2-3 from the second, as the selector chooses.
+template <int selector> inline __m128i pick(__m128i low_pair_from, __m128i high_pair_from) {
+    return _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(low_pair_from),
+                                           _mm_castsi128_ps(high_pair_from), selector));
+}
+inline void palette_sixteen_to_24(uint8_t* row, const uint32_t* palette, const uint8_t* s) {
+    const uint32_t words[4] = {load32(s), load32(s + 4), load32(s + 8), load32(s + 12)};
+    const __m128i p0 = entries_of_byte(palette, words, 0);
+    const __m128i p1 = entries_of_byte(palette, words, 1);
+    const __m128i p2 = entries_of_byte(palette, words, 2);
+    const __m128i p3 = entries_of_byte(palette, words, 3);
+    // Word j of every group, top bytes of the entries being zero.
+    const __m128i w0 = either(p0, left(p1, 24));
+    const __m128i w1 = either(right(p1, 8), left(p2, 16));
+    const __m128i w2 = either(right(p2, 16), left(p3, 8));
+    // Groups 0-3 as g0w0 g0w1 g0w2 g1w0 | g1w1 g1w2 g2w0 g2w1 | g2w2 g3w0 g3w1 g3w2.
+    const __m128i w0w1_low = _mm_unpacklo_epi32(w0, w1);  // g0w0 g0w1 g1w0 g1w1
+    const __m128i w0w1_high = _mm_unpackhi_epi32(w0, w1); // g2w0 g2w1 g3w0 g3w1
+    const __m128i w2w0_low = _mm_unpacklo_epi32(w2, w0);  // g0w2 g0w0 g1w2 g1w0
+    const __m128i w2w0_high = _mm_unpackhi_epi32(w2, w0); // g2w2 g2w0 g3w2 g3w0
+    const __m128i w1w2_low = _mm_unpacklo_epi32(w1, w2);  // g0w1 g0w2 g1w1 g1w2
+    const __m128i w1w2_high = _mm_unpackhi_epi32(w1, w2); // g2w1 g2w2 g3w1 g3w2
+    store128(row, pick<_MM_SHUFFLE(3, 0, 1, 0)>(w0w1_low, w2w0_low));
+    store128(row + 16, pick<_MM_SHUFFLE(1, 0, 3, 2)>(w1w2_low, w0w1_high));
+    store128(row + 32, pick<_MM_SHUFFLE(3, 2, 3, 0)>(w2w0_high, w1w2_high));
+}
+
 void palette_to_24(uint8_t* destination, const uint8_t* source, const line_inputs& inputs) {
     const uint32_t* palette = inputs.palette;
     const int32_t width = inputs.width;
     int32_t x = 0;
-    for (; x + 16 <= width; x += 16) {
-        const uint8_t* s = source + x;
-        store_24_sixteen(destination + 3 * x, pack_24(fetch_four(palette, s)),
-                         pack_24(fetch_four(palette, s + 4)), pack_24(fetch_four(palette, s + 8)),
-                         pack_24(fetch_four(palette, s + 12)));
-    }
+    for (; x + 16 <= width; x += 16)
+        palette_sixteen_to_24(destination + 3 * x, palette, source + x);
     if (x + 8 <= width) {
         store_24_eight(destination + 3 * x, pack_24(fetch_four(palette, source + x)),
                        pack_24(fetch_four(palette, source + x + 4)));
