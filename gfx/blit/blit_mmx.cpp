@@ -130,12 +130,40 @@ inline __m128i pack_24(__m128i p) {
                                  _mm_slli_epi64(_mm_srli_epi64(p, 32), 24));
     return either(_mm_move_epi64(pairs), _mm_slli_si128(_mm_srli_si128(pairs, 8), 6));
 }
-// Sixteen, eight and four packed pixels (twelve bytes per value) as 48, 24 and 12 bytes.
-inline void store_24_sixteen(uint8_t* row, __m128i a, __m128i b, __m128i c, __m128i d) {
-    store128(row, either(a, _mm_slli_si128(b, 12)));
-    store128(row + 16, either(_mm_srli_si128(b, 4), _mm_slli_si128(c, 8)));
-    store128(row + 32, either(_mm_srli_si128(c, 8), _mm_slli_si128(d, 4)));
+// Lanes 0-1 from the first value and 2-3 from the second, as the selector chooses.
+template <int selector> inline __m128i pick(__m128i low_pair_from, __m128i high_pair_from) {
+    return _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(low_pair_from),
+                                           _mm_castsi128_ps(high_pair_from), selector));
 }
+// Sixteen pixels as 48 bytes, the line taken as four groups of four: value k holds pixel k of
+// every group, top bytes zero (those of p3 may hold anything). Each group's three 24-bit words
+// are formed lane by lane, as the plain 16-to-24 form forms them for one group, and then
+// interleaved into memory order: fewer shuffles than packing each group on its own.
+inline void store_24_groups(uint8_t* row, __m128i p0, __m128i p1, __m128i p2, __m128i p3) {
+    const __m128i w0 = either(p0, left(p1, 24));
+    const __m128i w1 = either(right(p1, 8), left(p2, 16));
+    const __m128i w2 = either(right(p2, 16), left(p3, 8));
+    // Groups g0-g3 as g0w0 g0w1 g0w2 g1w0 | g1w1 g1w2 g2w0 g2w1 | g2w2 g3w0 g3w1 g3w2.
+    const __m128i w0w1_low = _mm_unpacklo_epi32(w0, w1);  // g0w0 g0w1 g1w0 g1w1
+    const __m128i w0w1_high = _mm_unpackhi_epi32(w0, w1); // g2w0 g2w1 g3w0 g3w1
+    const __m128i w2w0_low = _mm_unpacklo_epi32(w2, w0);  // g0w2 g0w0 g1w2 g1w0
+    const __m128i w2w0_high = _mm_unpackhi_epi32(w2, w0); // g2w2 g2w0 g3w2 g3w0
+    const __m128i w1w2_low = _mm_unpacklo_epi32(w1, w2);  // g0w1 g0w2 g1w1 g1w2
+    const __m128i w1w2_high = _mm_unpackhi_epi32(w1, w2); // g2w1 g2w2 g3w1 g3w2
+    store128(row, pick<_MM_SHUFFLE(3, 0, 1, 0)>(w0w1_low, w2w0_low));
+    store128(row + 16, pick<_MM_SHUFFLE(1, 0, 3, 2)>(w1w2_low, w0w1_high));
+    store128(row + 32, pick<_MM_SHUFFLE(3, 2, 3, 0)>(w2w0_high, w1w2_high));
+}
+// The same from sixteen pixels in line order, four per value: transposed into groups first.
+inline void store_24_sixteen(uint8_t* row, __m128i a, __m128i b, __m128i c, __m128i d) {
+    const __m128i ab_low = _mm_unpacklo_epi32(a, b);  // a0 b0 a1 b1
+    const __m128i cd_low = _mm_unpacklo_epi32(c, d);  // c0 d0 c1 d1
+    const __m128i ab_high = _mm_unpackhi_epi32(a, b); // a2 b2 a3 b3
+    const __m128i cd_high = _mm_unpackhi_epi32(c, d); // c2 d2 c3 d3
+    store_24_groups(row, _mm_unpacklo_epi64(ab_low, cd_low), _mm_unpackhi_epi64(ab_low, cd_low),
+                    _mm_unpacklo_epi64(ab_high, cd_high), _mm_unpackhi_epi64(ab_high, cd_high));
+}
+// Eight and four packed pixels (twelve bytes per value) as 24 and 12 bytes.
 inline void store_24_eight(uint8_t* row, __m128i a, __m128i b) {
     store128(row, either(a, _mm_slli_si128(b, 12)));
     store_low64(row + 16, _mm_srli_si128(b, 4));
@@ -182,49 +210,25 @@ void palette_to_16(uint8_t* destination, const uint8_t* source, const line_input
     if (x < width) store_low64(destination + 2 * x, fetch_four_16(palette, source + x));
 }
 
-// Sixteen palette pixels to 48 bytes, the line taken as four groups of four: value k holds
-// pixel k of every group (line pixels k, 4 + k, 8 + k, 12 + k), so that each group's three
-// 24-bit words are formed lane by lane, as the plain 16-to-24 form forms them for one group,
-// and the words are then interleaved into memory order. Fewer shuffles than packing each group
-// on its own.
+// Pixel k of every group of four of a palette line (line pixels k, 4 + k, 8 + k, 12 + k), for
+// store_24_groups.
 inline __m128i entries_of_byte(const uint32_t* palette, const uint32_t* words, int byte) {
     const int shift = 8 * byte;
     return four(palette[(words[0] >> shift) & 0xFF], palette[(words[1] >> shift) & 0xFF],
                 palette[(words[2] >> shift) & 0xFF], palette[(words[3] >> shift) & 0xFF]);
-}
-// Lanes 0-1 from the first value and 2-3 from the second, as the selector chooses.
-template <int selector> inline __m128i pick(__m128i low_pair_from, __m128i high_pair_from) {
-    return _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(low_pair_from),
-                                           _mm_castsi128_ps(high_pair_from), selector));
-}
-inline void palette_sixteen_to_24(uint8_t* row, const uint32_t* palette, const uint8_t* s) {
-    const uint32_t words[4] = {load32(s), load32(s + 4), load32(s + 8), load32(s + 12)};
-    const __m128i p0 = entries_of_byte(palette, words, 0);
-    const __m128i p1 = entries_of_byte(palette, words, 1);
-    const __m128i p2 = entries_of_byte(palette, words, 2);
-    const __m128i p3 = entries_of_byte(palette, words, 3);
-    // Word j of every group, top bytes of the entries being zero.
-    const __m128i w0 = either(p0, left(p1, 24));
-    const __m128i w1 = either(right(p1, 8), left(p2, 16));
-    const __m128i w2 = either(right(p2, 16), left(p3, 8));
-    // Groups 0-3 as g0w0 g0w1 g0w2 g1w0 | g1w1 g1w2 g2w0 g2w1 | g2w2 g3w0 g3w1 g3w2.
-    const __m128i w0w1_low = _mm_unpacklo_epi32(w0, w1);  // g0w0 g0w1 g1w0 g1w1
-    const __m128i w0w1_high = _mm_unpackhi_epi32(w0, w1); // g2w0 g2w1 g3w0 g3w1
-    const __m128i w2w0_low = _mm_unpacklo_epi32(w2, w0);  // g0w2 g0w0 g1w2 g1w0
-    const __m128i w2w0_high = _mm_unpackhi_epi32(w2, w0); // g2w2 g2w0 g3w2 g3w0
-    const __m128i w1w2_low = _mm_unpacklo_epi32(w1, w2);  // g0w1 g0w2 g1w1 g1w2
-    const __m128i w1w2_high = _mm_unpackhi_epi32(w1, w2); // g2w1 g2w2 g3w1 g3w2
-    store128(row, pick<_MM_SHUFFLE(3, 0, 1, 0)>(w0w1_low, w2w0_low));
-    store128(row + 16, pick<_MM_SHUFFLE(1, 0, 3, 2)>(w1w2_low, w0w1_high));
-    store128(row + 32, pick<_MM_SHUFFLE(3, 2, 3, 0)>(w2w0_high, w1w2_high));
 }
 
 void palette_to_24(uint8_t* destination, const uint8_t* source, const line_inputs& inputs) {
     const uint32_t* palette = inputs.palette;
     const int32_t width = inputs.width;
     int32_t x = 0;
-    for (; x + 16 <= width; x += 16)
-        palette_sixteen_to_24(destination + 3 * x, palette, source + x);
+    for (; x + 16 <= width; x += 16) {
+        const uint8_t* s = source + x;
+        const uint32_t words[4] = {load32(s), load32(s + 4), load32(s + 8), load32(s + 12)};
+        store_24_groups(destination + 3 * x, entries_of_byte(palette, words, 0),
+                        entries_of_byte(palette, words, 1), entries_of_byte(palette, words, 2),
+                        entries_of_byte(palette, words, 3));
+    }
     if (x + 8 <= width) {
         store_24_eight(destination + 3 * x, pack_24(fetch_four(palette, source + x)),
                        pack_24(fetch_four(palette, source + x + 4)));
@@ -296,7 +300,7 @@ void line_16_to_24(uint8_t* destination, const uint8_t* source, const line_input
     for (; x + 16 <= width; x += 16) {
         expand_eight<rgb_order>(load128(source + 2 * x), &a, &b);
         expand_eight<rgb_order>(load128(source + 2 * x + 16), &c, &d);
-        store_24_sixteen(destination + 3 * x, pack_24(a), pack_24(b), pack_24(c), pack_24(d));
+        store_24_sixteen(destination + 3 * x, a, b, c, d);
     }
     if (x + 8 <= width) {
         expand_eight<rgb_order>(load128(source + 2 * x), &a, &b);
@@ -436,9 +440,8 @@ void line_32_to_24(uint8_t* destination, const uint8_t* source, const line_input
     int32_t x = 0;
     for (; x + 16 <= width; x += 16) {
         const uint8_t* s = source + 4 * x;
-        store_24_sixteen(destination + 3 * x, pack_24(format(load128(s))),
-                         pack_24(format(load128(s + 16))), pack_24(format(load128(s + 32))),
-                         pack_24(format(load128(s + 48))));
+        store_24_sixteen(destination + 3 * x, format(load128(s)), format(load128(s + 16)),
+                         format(load128(s + 32)), format(load128(s + 48)));
     }
     if (x + 8 <= width) {
         const uint8_t* s = source + 4 * x;
