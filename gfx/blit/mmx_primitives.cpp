@@ -70,16 +70,14 @@ void mmx_copy(void* destination, const void* source, size_t count) {
     if (head > count) head = count;
     d = copy_small(d, s, head);
     count -= head;
+    // Eight blocks per step: all eight loads issue before the first store.
     size_t blocks = count / 16;
-    for (; blocks >= 4; blocks -= 4, d += 64, s += 64) {
-        const __m128i a = load128(s);
-        const __m128i b = load128(s + 16);
-        const __m128i c = load128(s + 32);
-        const __m128i e = load128(s + 48);
-        _mm_store_si128(reinterpret_cast<__m128i*>(d), a);
-        _mm_store_si128(reinterpret_cast<__m128i*>(d + 16), b);
-        _mm_store_si128(reinterpret_cast<__m128i*>(d + 32), c);
-        _mm_store_si128(reinterpret_cast<__m128i*>(d + 48), e);
+    for (; blocks >= 8; blocks -= 8, d += 128, s += 128) {
+        __m128i run[8];
+        for (int i = 0; i < 8; ++i)
+            run[i] = load128(s + 16 * i);
+        for (int i = 0; i < 8; ++i)
+            _mm_store_si128(reinterpret_cast<__m128i*>(d + 16 * i), run[i]);
     }
     for (; blocks > 0; --blocks, d += 16, s += 16)
         _mm_store_si128(reinterpret_cast<__m128i*>(d), load128(s));
