@@ -265,16 +265,18 @@ template <lane_format format>
 void line_16_to_16(uint8_t* destination, const uint8_t* source, const line_inputs& inputs) {
     const int32_t bytes = 2 * inputs.width;
     int32_t i = 0;
-    for (; i + 32 <= bytes; i += 32) {
+    for (; i + 64 <= bytes; i += 64) {
         const __m128i a = load128(source + i);
         const __m128i b = load128(source + i + 16);
+        const __m128i c = load128(source + i + 32);
+        const __m128i d = load128(source + i + 48);
         store128(destination + i, format(a));
         store128(destination + i + 16, format(b));
+        store128(destination + i + 32, format(c));
+        store128(destination + i + 48, format(d));
     }
-    if (i + 16 <= bytes) {
+    for (; i + 16 <= bytes; i += 16)
         store128(destination + i, format(load128(source + i)));
-        i += 16;
-    }
     if (i < bytes) store_low64(destination + i, format(load_low64(source + i)));
 }
 
