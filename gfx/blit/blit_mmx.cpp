@@ -70,9 +70,14 @@ inline __m128i p_to_32_bgr(__m128i p) {
 inline __m128i unchanged(__m128i p) {
     return p;
 }
-// Three bytes in memory order bits 16-23, 8-15, 0-7.
+// Three bytes in memory order bits 16-23, 8-15, 0-7: bytes 0 and 2 exchanged by swapping the
+// 16-bit halves of each lane, byte 1 kept.
 inline __m128i reversed_24(__m128i p) {
-    return either(either(mask(right(p, 16), 0xFF), mask(p, 0xFF00)), mask(left(p, 16), 0xFF0000));
+    constexpr int halves_swapped = _MM_SHUFFLE(2, 3, 0, 1);
+    const __m128i outer = mask(p, 0x00FF00FF);
+    const __m128i swapped =
+        _mm_shufflehi_epi16(_mm_shufflelo_epi16(outer, halves_swapped), halves_swapped);
+    return either(swapped, mask(p, 0xFF00));
 }
 inline __m128i low_24(__m128i p) {
     return mask(p, 0xFFFFFF);
