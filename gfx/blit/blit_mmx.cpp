@@ -5,8 +5,9 @@
 // The SIMD half uses SSE2 (128-bit registers) where it is faster than MMX: the product requires
 // SSE2 (its floating point is compiled for it), so every processor that runs it has both, and
 // 64-bit MMX steps lose to the 128-bit code the compiler makes of the plain forms. Converters
-// take sixteen pixels per step, then a group of eight and one of four for what is left. Every
-// routine still ends with EMMS, so floating-point code that follows is unaffected.
+// take sixteen pixels (same-size ones 64 bytes) per step, then smaller groups for what is left:
+// a line's four-pixel groups are never split. Every routine still ends with EMMS, so
+// floating-point code that follows is unaffected.
 #include <emmintrin.h>
 #include <mmintrin.h>
 
@@ -265,7 +266,7 @@ inline __m128i s16_to_16_rgb(__m128i s) {
     return either(either(_mm_srli_epi16(s, 11), mask16(s, 0x7E0)), _mm_slli_epi16(s, 11));
 }
 
-// The line is 2 x width bytes, a multiple of 8.
+// The line is 2 x width bytes, a multiple of 8: 64 bytes per step, then 16, then 8.
 template <lane_format format>
 void line_16_to_16(uint8_t* destination, const uint8_t* source, const line_inputs& inputs) {
     const int32_t bytes = 2 * inputs.width;
