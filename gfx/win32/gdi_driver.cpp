@@ -167,14 +167,7 @@ int32_t gdi_open_window() {
     int32_t outer_width = window_state.width;
     int32_t outer_height = window_state.height;
     if (window_state.flags & fullscreen) {
-        DEVMODEA mode{};
-        mode.dmSize = sizeof mode;
-        mode.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT;
-        mode.dmBitsPerPel = static_cast<DWORD>(window_state.depth);
-        mode.dmPelsWidth = static_cast<DWORD>(window_state.width);
-        mode.dmPelsHeight = static_cast<DWORD>(window_state.height);
-        // Not named in dmFields: the system keeps its own choice of rate.
-        mode.dmDisplayFrequency = static_cast<DWORD>(window_state.refresh_rate);
+        DEVMODEA mode = window_display_mode();
         if (ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) != DISP_CHANGE_SUCCESSFUL) return -1;
     } else {
         if (window_state.flags & shaped_window) {
@@ -320,23 +313,7 @@ int32_t gdi_init(const char* title, int32_t width, int32_t height, int32_t depth
 }
 
 int32_t* gdi_fetch_modes(int32_t depth, int32_t* count) {
-    int32_t* modes = nullptr;
-    int32_t found = 0;
-    DEVMODEA mode{};
-    mode.dmSize = sizeof mode;
-    for (DWORD i = 0; EnumDisplaySettingsA(nullptr, i, &mode); ++i) {
-        const int32_t bits = static_cast<int32_t>(mode.dmBitsPerPel);
-        const bool matches = bits == depth || (bits == 15 && depth == 16) ||
-                             (bits == 16 && depth == 15) || (bits == 24 && depth == 32) ||
-                             (bits == 32 && depth == 24);
-        if (!matches) continue;
-        void* grown = std::realloc(modes, sizeof(int32_t) * static_cast<size_t>(found + 1));
-        if (!grown) break;
-        modes = static_cast<int32_t*>(grown);
-        modes[found++] = static_cast<int32_t>(mode.dmPelsWidth * 65536 + mode.dmPelsHeight);
-    }
-    if (count) *count = found;
-    return modes;
+    return display_settings_modes(depth, true, count);
 }
 
 // The GDI driver record, slots in interface order.

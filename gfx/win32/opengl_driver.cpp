@@ -404,14 +404,7 @@ int32_t gl_open_window() {
     UINT position_flags =
         SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED | SWP_NOOWNERZORDER | SWP_NOSENDCHANGING;
     if (fullscreen_mode()) {
-        DEVMODEA mode{};
-        mode.dmSize = sizeof mode;
-        mode.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT;
-        mode.dmBitsPerPel = static_cast<DWORD>(window_state.depth);
-        mode.dmPelsWidth = static_cast<DWORD>(window_state.width);
-        mode.dmPelsHeight = static_cast<DWORD>(window_state.height);
-        // Not named in dmFields: the system keeps its own choice of rate.
-        mode.dmDisplayFrequency = static_cast<DWORD>(window_state.refresh_rate);
+        DEVMODEA mode = window_display_mode();
         if (gl_system.change_display_settings(&mode, CDS_FULLSCREEN) != DISP_CHANGE_SUCCESSFUL)
             return -1;
         style = (style & ~frame) | WS_POPUP;
@@ -462,20 +455,7 @@ void gl_poll_events() {
 }
 
 int32_t* gl_fetch_modes(int32_t depth, int32_t* count) {
-    int32_t* modes = nullptr;
-    int32_t found = 0;
-    DEVMODEA mode{};
-    mode.dmSize = sizeof mode;
-    for (DWORD i = 0; EnumDisplaySettingsA(nullptr, i, &mode); ++i) {
-        if (static_cast<int32_t>(mode.dmBitsPerPel) != depth) continue;
-        // Short of memory the list stops with what it has, like the GDI driver's.
-        void* grown = std::realloc(modes, sizeof(int32_t) * static_cast<size_t>(found + 1));
-        if (!grown) break;
-        modes = static_cast<int32_t*>(grown);
-        modes[found++] = static_cast<int32_t>(mode.dmPelsWidth * 65536 + mode.dmPelsHeight);
-    }
-    if (count) *count = found;
-    return modes;
+    return display_settings_modes(depth, false, count);
 }
 
 void* gl_get_proc_address(const char* name) {

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "tests/gfx/win32/program_test.h"
 #include "tests/gfx/win32/test_window.h"
 
 namespace {
@@ -31,12 +32,11 @@ bool has_module(DWORD process, const char* name) {
     return found;
 }
 
-class Application : public testing::Test {
+class Application : public ProgramTest {
   protected:
     void SetUp() override {
-        if (!host_tool_available("xwd") || !host_tool_available("convert") ||
-            !host_tool_available("xdotool"))
-            GTEST_SKIP() << "xwd, ImageMagick or xdotool missing";
+        ProgramTest::SetUp();
+        if (IsSkipped()) return;
         remove_overrides(); // left behind by a run that was stopped
     }
     // Starts the program with QXGFX (null: unset), without ddraw.dll when asked, and waits for
@@ -53,19 +53,9 @@ class Application : public testing::Test {
             RegCloseKey(key);
         }
         SetEnvironmentVariableA("QXGFX", driver);
-        char command[MAX_PATH + 3];
-        std::snprintf(command, sizeof command, "\"%s\"", windows_path(CLOUDDISK_PROGRAM).c_str());
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        ASSERT_TRUE(CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                   &startup, &program));
+        start_program(command_line(CLOUDDISK_PROGRAM), "qxgfxclass_clouddisk");
         SetEnvironmentVariableA("QXGFX", nullptr);
-        for (int waited = 0; waited < 20000 && !window; waited += 50) {
-            window = FindWindowA("qxgfxclass_clouddisk", nullptr);
-            Sleep(50);
-        }
         remove_overrides();
-        ASSERT_NE(window, nullptr);
     }
     static void remove_overrides() {
         RegDeleteKeyA(HKEY_CURRENT_USER, program_overrides);
@@ -73,29 +63,7 @@ class Application : public testing::Test {
     }
     static constexpr const char* program_overrides =
         "Software\\Wine\\AppDefaults\\clouddisk.exe\\DllOverrides";
-    void TearDown() override {
-        if (!program.hProcess) return;
-        if (WaitForSingleObject(program.hProcess, 0) == WAIT_TIMEOUT)
-            TerminateProcess(program.hProcess, 99);
-        CloseHandle(program.hProcess);
-        CloseHandle(program.hThread);
-    }
-    // A key typed on the display. Without a window manager, keys go where the pointer is.
-    void press(const char* key) {
-        SetForegroundWindow(window);
-        POINT over_window{100, 100};
-        ClientToScreen(window, &over_window);
-        SetCursorPos(over_window.x, over_window.y);
-        run_host_command(std::string("xdotool key ") + key);
-        Sleep(300);
-    }
-    // The program's exit code, or -1 when it is still running after ten seconds.
-    int32_t exit_code() {
-        if (WaitForSingleObject(program.hProcess, 10000) != WAIT_OBJECT_0) return -1;
-        DWORD code = 0;
-        GetExitCodeProcess(program.hProcess, &code);
-        return static_cast<int32_t>(code);
-    }
+    void press(const char* key) { type_on_window(std::string("key ") + key, POINT{100, 100}); }
     // A screenshot and where the window's client area starts in it.
     void shoot() {
         shot = take_screenshot();
@@ -106,8 +74,6 @@ class Application : public testing::Test {
     void expect_disk_shown();
     screenshot shot;
     POINT origin{};
-    PROCESS_INFORMATION program{};
-    HWND window = nullptr;
 };
 
 // Every mode set opens the same window; only the DirectDraw driver loads ddraw.dll.
@@ -156,10 +122,7 @@ TEST_P(ApplicationOn, ShowsTheDiskAroundTheSourceAndEndsOnEscape) {
     press("space");
     press("space");
     EXPECT_EQ(WaitForSingleObject(program.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
-    press("Escape");
-    // Test programs running beside this one share the Wine desktop and may take the focus
-    // away for a moment, losing the key; a second Escape then does it.
-    if (WaitForSingleObject(program.hProcess, 5000) == WAIT_TIMEOUT) press("Escape");
+    press_escape(POINT{100, 100});
     EXPECT_EQ(exit_code(), 0);
 }
 

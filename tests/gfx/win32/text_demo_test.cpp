@@ -6,24 +6,16 @@
 #include <string>
 
 #include "gfx/builtin_data.h"
+#include "tests/gfx/win32/program_test.h"
 #include "tests/gfx/win32/test_window.h"
 
 namespace {
 
-class TextDemo : public testing::Test {
+class TextDemo : public ProgramTest {
   protected:
     void SetUp() override {
-        if (!host_tool_available("xwd") || !host_tool_available("convert") ||
-            !host_tool_available("xdotool"))
-            GTEST_SKIP() << "xwd, ImageMagick or xdotool missing";
+        ProgramTest::SetUp();
         expand_builtin_data();
-    }
-    void TearDown() override {
-        if (!program.hProcess) return;
-        if (WaitForSingleObject(program.hProcess, 0) == WAIT_TIMEOUT)
-            TerminateProcess(program.hProcess, 99);
-        CloseHandle(program.hProcess);
-        CloseHandle(program.hThread);
     }
     // Starts text_demo with options, its standard input a file holding input, and waits for
     // its window.
@@ -39,11 +31,6 @@ class TextDemo : public testing::Test {
         HANDLE in = CreateFileA(input_name.c_str(), GENERIC_READ, FILE_SHARE_READ, &inherited,
                                 OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(in, INVALID_HANDLE_VALUE);
-        // Appended piece by piece: GCC 12 misreads a text put before a string as an overlap.
-        std::string command = "\"";
-        command += windows_path(TEXT_DEMO_PROGRAM);
-        command += "\" ";
-        command += options;
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES;
@@ -51,32 +38,14 @@ class TextDemo : public testing::Test {
         startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
         startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
         SetEnvironmentVariableA("QXGFX", "GDI");
-        const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0,
-                                            nullptr, nullptr, &startup, &program);
+        start_program(command_line(TEXT_DEMO_PROGRAM, options), "qxgfxclass_text_demo", nullptr,
+                      &startup);
         SetEnvironmentVariableA("QXGFX", nullptr);
         CloseHandle(in);
-        ASSERT_TRUE(started);
-        for (int waited = 0; waited < 20000 && !window; waited += 50) {
-            window = FindWindowA("qxgfxclass_text_demo", nullptr);
-            Sleep(50);
-        }
-        ASSERT_NE(window, nullptr);
         Sleep(1000);
     }
-    // Keys typed on the display. Without a window manager, keys go where the pointer is.
     void type(const char* xdotool_arguments) {
-        SetForegroundWindow(window);
-        POINT over_window{320, 240};
-        ClientToScreen(window, &over_window);
-        SetCursorPos(over_window.x, over_window.y);
-        run_host_command(std::string("xdotool ") + xdotool_arguments);
-        Sleep(500);
-    }
-    int32_t exit_code() {
-        if (WaitForSingleObject(program.hProcess, 15000) != WAIT_OBJECT_0) return -1;
-        DWORD code = 0;
-        GetExitCodeProcess(program.hProcess, &code);
-        return static_cast<int32_t>(code);
+        type_on_window(xdotool_arguments, POINT{320, 240}, 500);
     }
     // Pixels of the cells of text from cell (column, row) that differ from the 8 x 8 glyphs
     // in fg on bg (0x00RRGGBB), in a screenshot of the window.
@@ -99,8 +68,6 @@ class TextDemo : public testing::Test {
         }
         return wrong;
     }
-    PROCESS_INFORMATION program{};
-    HWND window = nullptr;
 };
 
 TEST_F(TextDemo, ShowsItsInputInTheCellsInTheChosenColours) {
@@ -111,7 +78,7 @@ TEST_F(TextDemo, ShowsItsInputInTheCellsInTheChosenColours) {
     EXPECT_EQ(text_mismatches(70, 59, "          ", yellow, navy), 0)
         << "cleared to the background";
     PostMessageA(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(exit_code(), 0);
+    EXPECT_EQ(exit_code(15000), 0);
 }
 
 TEST_F(TextDemo, AsksForANameAndGreetsIt) {
@@ -127,12 +94,12 @@ TEST_F(TextDemo, AsksForANameAndGreetsIt) {
     EXPECT_EQ(text_mismatches(0, 1, "Name? Boob  ", white, black), 0);
     EXPECT_EQ(text_mismatches(0, 2, "Hello, Boob ", white, black), 0);
     type("key space");
-    EXPECT_EQ(exit_code(), 0);
+    EXPECT_EQ(exit_code(15000), 0);
 }
 
 TEST_F(TextDemo, EndsAfterItsSeconds) {
     start("--seconds 1", "");
-    EXPECT_EQ(exit_code(), 0);
+    EXPECT_EQ(exit_code(15000), 0);
 }
 
 } // namespace

@@ -37,12 +37,7 @@ class ConsoleScreen : public ::testing::Test {
     }
 
     std::string row_text(int row, int length = 80) {
-        std::string cells(static_cast<size_t>(length), '\0');
-        DWORD read = 0;
-        ReadConsoleOutputCharacterA(console.output, cells.data(), static_cast<DWORD>(length),
-                                    COORD{0, static_cast<SHORT>(row)}, &read);
-        cells.resize(read);
-        return cells;
+        return console_row_text(console.output, row, length);
     }
 
     bool cursor_visible() {

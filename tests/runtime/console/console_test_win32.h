@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 struct test_console {
     HANDLE input;
     HANDLE output;
@@ -27,6 +29,16 @@ inline test_console console_for_test() {
     SetStdHandle(STD_OUTPUT_HANDLE, console.output);
     console_state_clear(); // the run-time fetches the new handles on its next use
     return console;
+}
+
+// The characters of a row of the console's buffer, from column 0.
+inline std::string console_row_text(HANDLE output, int row, int length = 80) {
+    std::string cells(static_cast<size_t>(length), '\0');
+    DWORD read = 0;
+    ReadConsoleOutputCharacterA(output, cells.data(), static_cast<DWORD>(length),
+                                COORD{0, static_cast<SHORT>(row)}, &read);
+    cells.resize(read);
+    return cells;
 }
 
 // A file in the temporary folder standing in for a redirected standard handle.
