@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "gfx/blit/blit.h"
-#include "gfx/blit/unaligned.h"
 #include "gfx/blit/blit_routines.h"
+#include "gfx/blit/unaligned.h"
 #include "gfx/draw_state.h"
 #include "gfx/gfx_context.h"
 

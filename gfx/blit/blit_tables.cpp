@@ -34,17 +34,9 @@ constexpr int32_t half_size = 24;
 constexpr int32_t block_size = 12;
 constexpr int32_t group_size = 4;
 
-// Low byte i fills entry i, high byte i entry 256 + i; a pixel expands to the OR of both.
 void fill_expand16_table(uint32_t* table, int32_t rgb_order) {
-    for (uint32_t i = 0; i < 256; ++i) {
-        if (rgb_order != 0) {
-            table[i] = ((i & 0x1F) << 19) | ((i & 0xE0) << 5);
-            table[256 + i] = ((i & 0x07) << 13) | (i & 0xF8);
-        } else {
-            table[i] = ((i & 0x1F) << 3) | ((i & 0xE0) << 5);
-            table[256 + i] = ((i & 0x07) << 13) | ((i & 0xF8) << 16);
-        }
-    }
+    for (uint32_t i = 0; i < 512; ++i)
+        table[i] = expand16_entry(i, rgb_order);
 }
 
 // Group of the framebuffer depth within a block, or -1 for a depth no conversion reads.

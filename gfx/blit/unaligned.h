@@ -23,37 +23,19 @@ inline void store16(uint8_t* p, uint32_t v) {
     std::memcpy(p, &h, sizeof h);
 }
 
-#ifdef __MMX__
-#include <mmintrin.h>
+// The same for 16- and 8-byte SIMD values (SSE2 registers); an 8-byte load fills the low half and
+// clears the high one.
+#include <emmintrin.h>
 
-inline __m64 load64(const uint8_t* p) {
-    __m64 v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
+inline __m128i load128(const uint8_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
-inline void store64(uint8_t* p, __m64 v) {
-    std::memcpy(p, &v, sizeof v);
+inline __m128i load_low64(const uint8_t* p) {
+    return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
 }
-
-// Loads and stores of values that are only moved, not computed on (copies and fills). With MMX
-// registers alone, GCC moves such a value through two 32-bit registers; on 32-bit x86 these
-// keep it in an MMX register.
-#if defined(__i386__)
-using unaligned_u64 = uint64_t __attribute__((may_alias, aligned(1)));
-inline __m64 move_load64(const uint8_t* p) {
-    __m64 v;
-    asm("movq %1, %0" : "=y"(v) : "m"(*reinterpret_cast<const unaligned_u64*>(p)));
-    return v;
+inline void store128(uint8_t* p, __m128i v) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
 }
-inline void move_store64(uint8_t* p, __m64 v) {
-    asm("movq %1, %0" : "=m"(*reinterpret_cast<unaligned_u64*>(p)) : "y"(v));
+inline void store_low64(uint8_t* p, __m128i v) {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), v);
 }
-#else
-inline __m64 move_load64(const uint8_t* p) {
-    return load64(p);
-}
-inline void move_store64(uint8_t* p, __m64 v) {
-    store64(p, v);
-}
-#endif
-#endif

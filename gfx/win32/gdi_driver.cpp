@@ -313,23 +313,7 @@ int32_t gdi_init(const char* title, int32_t width, int32_t height, int32_t depth
 }
 
 int32_t* gdi_fetch_modes(int32_t depth, int32_t* count) {
-    int32_t* modes = nullptr;
-    int32_t found = 0;
-    DEVMODEA mode{};
-    mode.dmSize = sizeof mode;
-    for (DWORD i = 0; EnumDisplaySettingsA(nullptr, i, &mode); ++i) {
-        const int32_t bits = static_cast<int32_t>(mode.dmBitsPerPel);
-        const bool matches = bits == depth || (bits == 15 && depth == 16) ||
-                             (bits == 16 && depth == 15) || (bits == 24 && depth == 32) ||
-                             (bits == 32 && depth == 24);
-        if (!matches) continue;
-        void* grown = std::realloc(modes, sizeof(int32_t) * static_cast<size_t>(found + 1));
-        if (!grown) break;
-        modes = static_cast<int32_t*>(grown);
-        modes[found++] = static_cast<int32_t>(mode.dmPelsWidth * 65536 + mode.dmPelsHeight);
-    }
-    if (count) *count = found;
-    return modes;
+    return display_settings_modes(depth, true, count);
 }
 
 // The GDI driver record, slots in interface order.

@@ -455,20 +455,7 @@ void gl_poll_events() {
 }
 
 int32_t* gl_fetch_modes(int32_t depth, int32_t* count) {
-    int32_t* modes = nullptr;
-    int32_t found = 0;
-    DEVMODEA mode{};
-    mode.dmSize = sizeof mode;
-    for (DWORD i = 0; EnumDisplaySettingsA(nullptr, i, &mode); ++i) {
-        if (static_cast<int32_t>(mode.dmBitsPerPel) != depth) continue;
-        // Short of memory the list stops with what it has, like the GDI driver's.
-        void* grown = std::realloc(modes, sizeof(int32_t) * static_cast<size_t>(found + 1));
-        if (!grown) break;
-        modes = static_cast<int32_t*>(grown);
-        modes[found++] = static_cast<int32_t>(mode.dmPelsWidth * 65536 + mode.dmPelsHeight);
-    }
-    if (count) *count = found;
-    return modes;
+    return display_settings_modes(depth, false, count);
 }
 
 void* gl_get_proc_address(const char* name) {

@@ -119,6 +119,10 @@ void get_desktop_info(int32_t* width, int32_t* height, int32_t* depth, int32_t* 
 // The display mode of the window's size and depth, for ChangeDisplaySettingsA; the refresh
 // rate is passed but not named in dmFields, so the system keeps its own choice of rate.
 DEVMODEA window_display_mode();
+// The display's modes of a depth as width * 65536 + height, in the system's order, from
+// EnumDisplaySettingsA; paired also takes 15 for 16, 24 for 32 and the other way round. A
+// malloc'd list (null when empty) and its length; short of memory it stops with what it has.
+int32_t* display_settings_modes(int32_t depth, bool paired, int32_t* count);
 HWND get_window_handle();
 // Creates the driver's window of the registered class; -1 when it cannot be created.
 int32_t create_driver_window(DWORD style, DWORD ex_style, int32_t x, int32_t y, int32_t width,

@@ -148,8 +148,40 @@ TEST(BlitConversion, PlainFormsMatchReferenceForOddAndEvenWidths) {
 TEST(BlitConversion, MmxFormsMatchReference) {
     copy_bytes_override copy;
     for (const conversion& c : every_conversion()) {
-        for (int32_t width : {4, 8, 12, 100})
+        for (int32_t width : {4, 8, 12, 28, 100})
             check_conversion(c, width, 1, true);
+    }
+}
+
+// The MMX 16-to-24 and 16-to-32 forms compute the expansion when the table holds one of the two
+// orders' fills, and look it up when it holds anything else.
+TEST(BlitConversion, MmxExpansionOfEvery16BitPixelFollowsTheTable) {
+    test_screen screen(256, 256, 16, 1, true);
+    for (int32_t y = 0; y < 256; ++y) {
+        for (int32_t x = 0; x < 256; ++x)
+            screen.set_pixel(x, y, static_cast<uint32_t>(y * 256 + x));
+    }
+    for (int32_t display : {24, 32}) {
+        for (int32_t order : {0, 1, 2}) { // 2: the RGB fill with one entry changed afterwards
+            SCOPED_TRACE(std::to_string(display) + " bits, order " + std::to_string(order));
+            const conversion_routine routine = select_blitter(display, order == 0 ? 0 : 1);
+            if (order == 2) screen.table[256 + 0x12] = 0x00010203;
+            display_surface surface(256, 256, display);
+            routine(surface.row(0), surface.pitch);
+            for (uint32_t p = 0; p < 65536; ++p) {
+                std::vector<uint8_t> want;
+                if (order == 2 && (p >> 8) == 0x12) {
+                    const uint32_t e = screen.table[p & 0xFF] | 0x00010203;
+                    for (int32_t i = 0; i < display / 8; ++i)
+                        want.push_back(static_cast<uint8_t>(e >> (8 * i)));
+                } else {
+                    want = reference_bytes(*screen.context, p, display, order != 0);
+                }
+                const uint8_t* got = surface.row(static_cast<int32_t>(p >> 8)) +
+                                     (p & 0xFF) * static_cast<uint32_t>(surface.bytes_per_pixel);
+                ASSERT_EQ(std::vector<uint8_t>(got, got + want.size()), want) << "pixel " << hex(p);
+            }
+        }
     }
 }
 

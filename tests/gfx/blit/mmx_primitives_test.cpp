@@ -43,12 +43,13 @@ TEST(MmxFill, StoresExactlyCountUnitsForEveryRemainder) {
 }
 
 TEST(MmxCopy, CopiesExactlyCountBytesFromAnyOffset) {
-    std::vector<uint8_t> source(80);
+    // Every distance from a 16-byte boundary, and runs of whole blocks with every remainder.
+    std::vector<uint8_t> source(160);
     for (size_t i = 0; i < source.size(); ++i)
         source[i] = static_cast<uint8_t>(i * 7 + 1);
-    for (size_t offset = 0; offset < 4; ++offset) {
-        for (size_t count = 0; count <= 70; ++count) {
-            std::vector<uint8_t> target(90, untouched);
+    for (size_t offset = 0; offset < 16; ++offset) {
+        for (size_t count = 0; count <= 150; ++count) {
+            std::vector<uint8_t> target(176, untouched);
             mmx_copy(target.data() + offset, source.data() + 1, count);
             for (size_t i = 0; i < target.size(); ++i) {
                 const bool inside = i >= offset && i < offset + count;
@@ -85,17 +86,21 @@ TEST(MmxBlendSpan, OddFirstPixelWrapsAndPairsBlendEveryByte) {
 TEST(MmxBlendSpan, PairsMatchTheByteFormula) {
     uint32_t state = 99;
     for (int round = 0; round < 500; ++round) {
-        uint32_t values[2];
+        // Six pixels: two pairs in one step, then a last pair; the seventh stays untouched.
+        uint32_t values[6];
         for (auto& v : values) {
             state = state * 1664525u + 1013904223u;
             v = state;
         }
         state = state * 1664525u + 1013904223u;
         const uint32_t colour = state ^ (state << 7);
-        uint32_t pixels[2] = {values[0], values[1]};
-        mmx_blend_span32(pixels, colour, 2);
-        EXPECT_EQ(pixels[0], span_pair_reference(values[0], colour));
-        EXPECT_EQ(pixels[1], span_pair_reference(values[1], colour));
+        uint32_t pixels[7];
+        std::memcpy(pixels, values, sizeof values);
+        pixels[6] = untouched;
+        mmx_blend_span32(pixels, colour, 6);
+        for (int i = 0; i < 6; ++i)
+            EXPECT_EQ(pixels[i], span_pair_reference(values[i], colour)) << i;
+        EXPECT_EQ(pixels[6], untouched);
     }
 }
 
