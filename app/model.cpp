@@ -261,6 +261,44 @@ void step_distances(model_state& s) {
     }
 }
 
+// The coming draws of the generator, read where it has them ready and taken from it in
+// order: a cloud's five values are usually read in place, without a call per cloud.
+class draw_reader {
+  public:
+    draw_reader() { ready_ = random_ahead(&ahead_); }
+    ~draw_reader() { random_skip(taken_); }
+    // The next five draws.
+    const double* five() {
+        if (ready_ - taken_ >= 5) {
+            const double* u = ahead_ + taken_;
+            taken_ += 5;
+            return u;
+        }
+        random_skip(taken_);
+        random_fill(spare_, 5);
+        renew();
+        return spare_;
+    }
+    // The next draw.
+    double one() {
+        if (taken_ < ready_) return ahead_[taken_++];
+        random_skip(taken_);
+        const double u = random_next(1.0f);
+        renew();
+        return u;
+    }
+
+  private:
+    void renew() {
+        ready_ = random_ahead(&ahead_);
+        taken_ = 0;
+    }
+    const double* ahead_ = nullptr;
+    int32_t ready_ = 0; // ahead_[0 .. ready_) are the coming draws (none for a generator
+    int32_t taken_ = 0; // without a block), of which taken_ are used
+    double spare_[5];
+};
+
 // The noise of step 5, then 11 to 13, with the draws in their order: u1 to u5 for each
 // cloud, u6 right after them when the cloud is re-injected.
 void step_draws(model_state& s) {
@@ -269,10 +307,9 @@ void step_draws(model_state& s) {
     const float innerRadius = p.innerRadius, outerRadius = p.outerRadius;
     const float reinjectJitter = p.reinjectJitter, growthRate = p.growthRate;
     const bool growing = p.growthRate > 0.0f;
+    draw_reader draws;
     for (int32_t n = 1; n <= cloud_count; ++n) {
-        // Drawn first so that no extended value has to live across the calls.
-        double u[5];
-        random_fill(u, 5);
+        const double* u = draws.five();
         const double u1 = u[0], u2 = u[1], u3 = u[2], u4 = u[3], u5 = u[4];
 
         // 5. The noise: four uniforms summed in double, less 2, times the amplitude. The
@@ -287,7 +324,7 @@ void step_draws(model_state& s) {
         // 12. Re-injection when the radius is below the threshold or not comparable with it.
         const extended threshold = (wide(u5) + (-0.5)) * innerRadius * reinjectJitter + innerRadius;
         if (!(wide(r) >= threshold)) {
-            const double u6 = random_next(1.0f);
+            const double u6 = draws.one();
             r = static_cast<float>((wide(u6) + (-0.5)) * outerRadius * reinjectJitter +
                                    outerRadius);
         }
