@@ -22,7 +22,8 @@ generator current = first_use;
 double last_value;
 uint32_t lcg_state = lcg_start;
 uint32_t twister[twister_words];
-alignas(16) double twister_values[twister_words]; // the words as tempered values in [0, 1)
+alignas(16) double twister_values[twister_words]; // the block's values, once made
+bool twister_values_made;                         // for the block in twister[]
 int32_t twister_position = twister_unset;
 
 int32_t timer_state;
@@ -65,9 +66,8 @@ inline __m128i load4(const uint32_t* p) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
 
-// The next 624 words, four at a time, and their values: the draws are taken in order, so a
-// whole block is tempered ahead. Words 0 to 226 use the old words 397 on; words 227 to 622
-// the new words 227 back, which the earlier blocks of four have already written.
+// The next 624 words, four at a time. Words 0 to 226 use the old words 397 on; words 227 to
+// 622 the new words 227 back, which the earlier blocks of four have already written.
 void twister_regenerate() {
     constexpr int32_t first = twister_words - 397; // 227 words use the old words 397 on
     static_assert(first % 4 == 3 && (twister_words - 1 - first) % 4 == 0);
@@ -85,12 +85,18 @@ void twister_regenerate() {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(twister + k), words);
     }
     twister[k] = twist(twister[k], twister[0], twister[396]);
+    twister_position = 0;
+    twister_values_made = false;
+}
 
-    // Tempering, then y * 2^-32 as the double whose high word puts 2^20 before the 32 bits of
-    // y (2^20 + y * 2^-32) less 2^20: exact, and no unsigned conversion is needed.
+// The values of the whole block, four words at a time, for the callers that read many values
+// in place (random_ahead): the standard MT19937 tempering, then y * 2^-32 as the double whose
+// high word puts 2^20 before the 32 bits of y (2^20 + y * 2^-32) less 2^20: exact, and no
+// unsigned conversion is needed.
+void twister_make_values() {
     const __m128i high = _mm_set1_epi32(0x41300000);
     const __m128d offset = _mm_set1_pd(0x1p20);
-    for (k = 0; k < twister_words; k += 4) {
+    for (int32_t k = 0; k < twister_words; k += 4) {
         __m128i y = load4(twister + k);
         y = _mm_xor_si128(y, _mm_srli_epi32(y, 11));
         y = _mm_xor_si128(y, _mm_and_si128(_mm_slli_epi32(y, 7),
@@ -103,7 +109,18 @@ void twister_regenerate() {
         _mm_store_pd(twister_values + k, low);
         _mm_store_pd(twister_values + k + 2, upper);
     }
-    twister_position = 0;
+    twister_values_made = true;
+}
+
+// The value of word k of the block.
+inline double twister_value_at(int32_t k) {
+    if (twister_values_made) return twister_values[k];
+    uint32_t y = twister[k];
+    y ^= y >> 11;
+    y ^= (y << 7) & 0x9D2C5680u;
+    y ^= (y << 15) & 0xEFC60000u;
+    y ^= y >> 18;
+    return y * 0x1p-32;
 }
 
 double library_next(float x) {
@@ -130,7 +147,7 @@ double lcg24_next(float x) {
 // The next value of a seeded twister.
 inline double twister_value() {
     if (twister_position >= twister_words) twister_regenerate();
-    return twister_values[twister_position++];
+    return twister_value_at(twister_position++);
 }
 
 double twister_next(float x) {
@@ -173,27 +190,34 @@ void random_fill(double* values, int32_t count) {
             values[i] = random_next(1.0f);
         return;
     }
-    for (int32_t done = 0; done < count;) {
-        if (twister_position >= twister_words) twister_regenerate();
-        const int32_t n = std::min(count - done, twister_words - twister_position);
-        std::memcpy(values + done, twister_values + twister_position, sizeof(double) * n);
-        twister_position += n;
-        done += n;
-    }
+    for (int32_t i = 0; i < count; ++i)
+        values[i] = twister_value();
     last_value = values[count - 1];
 }
 
 int32_t random_ahead(const double** values) {
     if (current != twister_next) return 0;
     if (twister_position >= twister_words) twister_regenerate();
+    if (!twister_values_made) twister_make_values();
     *values = twister_values + twister_position;
     return twister_words - twister_position;
 }
 
 void random_skip(int32_t count) {
     if (count <= 0) return;
-    twister_position += count;
-    last_value = twister_values[twister_position - 1];
+    if (current != twister_next || twister_position < 0) {
+        for (int32_t i = 0; i < count; ++i)
+            random_next(1.0f);
+        return;
+    }
+    // Only the words are needed on the way, and the value of the last one.
+    while (count > 0) {
+        if (twister_position >= twister_words) twister_regenerate();
+        const int32_t n = std::min(count, twister_words - twister_position);
+        twister_position += n;
+        count -= n;
+    }
+    last_value = twister_value_at(twister_position - 1);
 }
 
 void random_seed(double seed, int32_t algorithm) {

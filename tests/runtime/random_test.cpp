@@ -62,8 +62,14 @@ TEST_F(Random, AheadShowsTheComingDrawsAndSkipTakesThemAcrossBlocks) {
         EXPECT_EQ(random_next(0.0f), ahead[n - 1]); // the last value, as after n draws
     }
     EXPECT_EQ(random_next(1.0f), oracle() * 0x1p-32);
-    random_seed(5.0, random_lcg32);
+    random_skip(2000); // through blocks whose values were never looked at
+    oracle.discard(1999);
+    EXPECT_EQ(random_next(0.0f), oracle() * 0x1p-32);
+    EXPECT_EQ(random_next(1.0f), oracle() * 0x1p-32);
+    random_seed(5.0, random_lcg32); // other generators have no block and skip one by one
     EXPECT_EQ(random_ahead(&ahead), 0);
+    random_skip(2);
+    EXPECT_EQ(random_next(0.0f), 3144284287u * 0x1p-32);
 }
 
 TEST_F(Random, SeedsDifferingOnlyInTheirFractionGiveTheSameSequence) {
