@@ -202,6 +202,25 @@ inline void draws_plain(model_state& s, int32_t n, int32_t* pending) {
     s.radius[n] = r;
 }
 
+// draws_plain for clouds n and n + 1 at once where neither needs a value: neither velocity
+// is -0, and both radii, which stay what they are, are at least the inner radius.
+inline void draws_plain2(model_state& s, int32_t n, int32_t* pending) {
+    const model_parameters& p = s.parameters;
+    const __m128d radius = load2(s.radius + n);
+    const __m128d drifted = _mm_sub_pd(
+        radius, _mm_mul_pd(_mm_mul_pd(load2(s.angularStep + n), radius), splat(p.driftRate)));
+    const __m128i negativeZero = _mm_cmpeq_epi32(_mm_castps_si128(load2s(s.velocity + n)),
+                                                 _mm_set1_epi32(static_cast<int32_t>(0x80000000u)));
+    const int kept = _mm_movemask_pd(_mm_cmpge_pd(drifted, splat(p.innerRadius)));
+    if (kept == 3 && (_mm_movemask_ps(_mm_castsi128_ps(negativeZero)) & 3) == 0) {
+        store2(s.radius + n, drifted);
+        *pending += 10;
+        return;
+    }
+    draws_plain(s, n, pending);
+    draws_plain(s, n + 1, pending);
+}
+
 bool plain_draws(const model_parameters& p) {
     return p.noiseAmplitude == 0.0f && p.driftRate == 0.0f && p.reinjectJitter == 0.0f &&
            !(p.growthRate > 0.0f) && std::isfinite(p.innerRadius);
@@ -240,7 +259,8 @@ inline __m128d magnitude(__m128d v) {
 // Steps 6, 8, the sum of 9 and 10 for clouds n and n + 1: the bins and the brightness of both
 // as velocity_bin_of, delay_bin_of and brightness_of take them, then the accumulators in
 // cloud order.
-inline void accumulate2(model_state& s, int32_t n, bool square, double* delaySum) {
+[[gnu::always_inline]] inline void accumulate2(model_state& s, int32_t n, bool square,
+                                               double* delaySum) {
     const model_parameters& p = s.parameters;
     const __m128d quotient =
         _mm_div_pd(_mm_mul_pd(_mm_set1_pd(1000.0), load2(s.velocity + n)), splat(p.velocityRange));
@@ -430,8 +450,7 @@ void model_step(model_state* state) {
         for (int32_t n = 1; n <= cloud_count; n += 2) {
             advance2(s, n, k.wrap);
             motion2(s, n, k);
-            draws_plain(s, n, &pending);
-            draws_plain(s, n + 1, &pending);
+            draws_plain2(s, n, &pending);
             accumulate2(s, n, square, &delaySum);
             angular2(s, n, k.orbitConstant);
         }

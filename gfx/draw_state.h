@@ -123,7 +123,18 @@ inline void plot_pixel(void* target, float x, float y, uint32_t colour, int32_t 
         c->dirty[py] = 1;
     reinterpret_cast<uint32_t*>(s->lines[py])[px] = colour; // the plain 32-bit put
 }
+
 // Starts loading into the cache the pixel that plot_pixel(nullptr, x, y, colour, coords_point,
 // 0) would write on its straight path, so that a caller who knows its coming points can have
 // them ready; changes nothing else, and does nothing off that path.
-void plot_pixel_ahead(float x, float y);
+inline void plot_pixel_ahead(float x, float y) {
+    const gfx_context* c = gfx_screen;
+    const draw_state* s = plot_state;
+    if (!c || s->straight_id != c->id || !(x > -0.5f && y > -0.5f)) return;
+    const uint32_t rx = plot_truncate(static_cast<double>(x) + 0.5);
+    const uint32_t ry = plot_truncate(static_cast<double>(y) + 0.5);
+    if (rx >= static_cast<uint32_t>(s->view_w) || ry >= static_cast<uint32_t>(s->view_h)) return;
+    const uint8_t* line = s->lines[static_cast<int32_t>(ry) + s->view_y];
+    _mm_prefetch(reinterpret_cast<const char*>(line) + 4 * (static_cast<int32_t>(rx) + s->view_x),
+                 _MM_HINT_T0);
+}

@@ -296,16 +296,3 @@ void plot_pixel_any(void* target, float x, float y, uint32_t colour, int32_t typ
     // The plain routine of the 32-bit screen, in place.
     reinterpret_cast<uint32_t*>(s->lines[py])[px] = colour;
 }
-
-void plot_pixel_ahead(float x, float y) {
-    const gfx_context* c = gfx_screen;
-    if (!c) return;
-    const draw_state* s = plot_state;
-    if (s->straight_id != c->id || !(x > -0.5f && y > -0.5f)) return;
-    const uint32_t rx = plot_truncate(static_cast<double>(x) + 0.5);
-    const uint32_t ry = plot_truncate(static_cast<double>(y) + 0.5);
-    if (rx >= static_cast<uint32_t>(s->view_w) || ry >= static_cast<uint32_t>(s->view_h)) return;
-    const uint8_t* line = s->lines[static_cast<int32_t>(ry) + s->view_y];
-    _mm_prefetch(reinterpret_cast<const char*>(line) + 4 * (static_cast<int32_t>(rx) + s->view_x),
-                 _MM_HINT_T0);
-}
