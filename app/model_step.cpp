@@ -346,7 +346,7 @@ inline void advance2(model_state& s, int32_t n, __m128 wrap) {
 }
 
 // The motion of clouds n and n + 1 from their advanced phases.
-inline void motion2(model_state& s, int32_t n, const frame_constants& k) {
+[[gnu::always_inline]] inline void motion2(model_state& s, int32_t n, const frame_constants& k) {
     __m128d sine, cosine;
     const int unusual = orbit_sincos2(load2(s.phase + n), &sine, &cosine);
 
