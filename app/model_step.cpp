@@ -20,8 +20,10 @@
 #include "app/single_rounding.h"
 #include "runtime/random.h"
 
+#include <algorithm>
 #include <cmath>
 #include <emmintrin.h>
+#include <optional>
 
 namespace {
 
@@ -346,10 +348,8 @@ inline void advance2(model_state& s, int32_t n, __m128 wrap) {
 }
 
 // The motion of clouds n and n + 1 from their advanced phases.
-[[gnu::always_inline]] inline void motion2(model_state& s, int32_t n, const frame_constants& k) {
-    __m128d sine, cosine;
-    const int unusual = orbit_sincos2(load2(s.phase + n), &sine, &cosine);
-
+[[gnu::always_inline]] inline void motion2(model_state& s, int32_t n, const frame_constants& k,
+                                           __m128d sine, __m128d cosine, int unusual) {
     // Two roundings each.
     const __m128d radius = load2(s.radius + n);
     const __m128d sineRadius = _mm_mul_pd(sine, radius);
@@ -445,27 +445,37 @@ void model_step(model_state* state) {
     const bool plain = plain_draws(p);
     const bool square = p.brightnessExponent == 2.0f;
     double delaySum = s.delaySum;
-    if (plain) {
-        int32_t pending = 0; // draws taken but not yet passed over
-        for (int32_t n = 1; n <= cloud_count; n += 2) {
+    // The clouds go in runs: first the phases and their sines and cosines for the whole run,
+    // whose long chains of dependent operations overlap from pair to pair, then the rest.
+    constexpr int32_t run = 64;
+    alignas(16) double sines[run], cosines[run];
+    int unusual[run / 2];
+    int32_t pending = 0;              // plain draws taken but not yet passed over
+    std::optional<draw_reader> draws; // the other draws, read in place
+    if (!plain) draws.emplace();
+    for (int32_t first = 1; first <= cloud_count; first += run) {
+        const int32_t end = std::min(first + run, cloud_count + 1);
+        for (int32_t n = first; n < end; n += 2) {
             advance2(s, n, k.wrap);
-            motion2(s, n, k);
-            draws_plain2(s, n, &pending);
-            accumulate2(s, n, square, &delaySum);
-            angular2(s, n, k.orbitConstant);
+            __m128d sine, cosine;
+            unusual[(n - first) / 2] = orbit_sincos2(load2(s.phase + n), &sine, &cosine);
+            _mm_store_pd(sines + (n - first), sine);
+            _mm_store_pd(cosines + (n - first), cosine);
         }
-        random_skip(pending);
-    } else {
-        draw_reader draws;
-        for (int32_t n = 1; n <= cloud_count; n += 2) {
-            advance2(s, n, k.wrap);
-            motion2(s, n, k);
-            draws_extended(s, n, draws);
-            draws_extended(s, n + 1, draws);
+        for (int32_t n = first; n < end; n += 2) {
+            const int32_t i = n - first;
+            motion2(s, n, k, _mm_load_pd(sines + i), _mm_load_pd(cosines + i), unusual[i / 2]);
+            if (plain) {
+                draws_plain2(s, n, &pending);
+            } else {
+                draws_extended(s, n, *draws);
+                draws_extended(s, n + 1, *draws);
+            }
             accumulate2(s, n, square, &delaySum);
             angular2(s, n, k.orbitConstant);
         }
     }
+    random_skip(pending);
     s.delaySum = delaySum;
     s.meanDelay = static_cast<double>(wide(delaySum) / cloud_count);
 }
