@@ -1,13 +1,17 @@
-// The program's frames under the GDI driver against the null driver in the same run, and the
-// presents per second of the GDI window thread meanwhile. Windows builds only.
+// The program's frames under the DirectDraw and GDI drivers against the null driver in the same
+// run, the presents per second of each driver's window thread meanwhile, and the processor
+// time that the process and the program's thread took (in cores). Windows builds only.
 #include "app/frame.h"
 #include "app/model.h"
 #include "gfx/gfx_context.h"
 #include "gfx/screen.h"
+#include "gfx/win32/ddraw_driver.h"
 #include "gfx/win32/gdi_driver.h"
 #include "runtime/os/os.h"
 #include "runtime/random.h"
 #include "runtime/runtime.h"
+
+#include <windows.h>
 
 #include <chrono>
 #include <cstdio>
@@ -21,24 +25,75 @@ using bench_clock = std::chrono::steady_clock;
 struct phase_result {
     double frames_per_second;
     double presents_per_second;
+    double process_cores; // processor seconds of the whole process per second
+    double program_cores; // the same for the program's thread alone
 };
 
-// Opens the program's screen on the named driver and runs frames for the given time.
-bool run_phase(const char* driver, double seconds, frame_loop* loop, phase_result* result) {
-    os_set_environment("QXGFX", driver);
+struct driver_phase {
+    const char* name;             // QXGFX
+    const display_driver* driver; // what the mode set must have chosen
+    uint32_t (*present_count)();
+    phase_result result;
+};
+
+uint32_t no_presents() {
+    return 0;
+}
+
+double seconds_of(const FILETIME& kernel, const FILETIME& user) {
+    auto ticks = [](const FILETIME& t) {
+        return static_cast<double>((static_cast<uint64_t>(t.dwHighDateTime) << 32) |
+                                   t.dwLowDateTime);
+    };
+    return (ticks(kernel) + ticks(user)) / 1e7;
+}
+
+double process_seconds() {
+    FILETIME created, ended, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user);
+    return seconds_of(kernel, user);
+}
+
+double thread_seconds() {
+    FILETIME created, ended, kernel, user;
+    GetThreadTimes(GetCurrentThread(), &created, &ended, &kernel, &user);
+    return seconds_of(kernel, user);
+}
+
+double since(bench_clock::time_point start) {
+    return std::chrono::duration<double>(bench_clock::now() - start).count();
+}
+
+// Opens the program's screen on the phase's driver and runs frames for the given time.
+bool run_phase(const driver_phase& phase, double seconds, frame_loop* loop, phase_result* result) {
+    os_set_environment("QXGFX", phase.name);
     if (screen_res(1280, 768, 24, 1, 0, 0) != 0 || !gfx_screen) return false;
+    if (gfx_screen->driver != phase.driver) {
+        std::fprintf(stderr, "present_bench: %s is not available\n", phase.name);
+        return false;
+    }
     plot_source_marker(loop->model);
-    const uint32_t presents_before = gdi_present_count();
+    // A driver's first presents set its display path up (Wine compiles its shaders then): not
+    // part of the steady rate.
+    const auto warm_up = bench_clock::now();
+    while (since(warm_up) < 1)
+        run_frames(loop, loop->frame);
+
+    const uint32_t presents_before = phase.present_count();
+    const double process_before = process_seconds();
+    const double program_before = thread_seconds();
     const auto start = bench_clock::now();
     double elapsed = 0;
     int64_t frames = 0;
     while (elapsed < seconds) {
         run_frames(loop, loop->frame);
         ++frames;
-        elapsed = std::chrono::duration<double>(bench_clock::now() - start).count();
+        elapsed = since(start);
     }
     result->frames_per_second = static_cast<double>(frames) / elapsed;
-    result->presents_per_second = (gdi_present_count() - presents_before) / elapsed;
+    result->presents_per_second = (phase.present_count() - presents_before) / elapsed;
+    result->process_cores = (process_seconds() - process_before) / elapsed;
+    result->program_cores = (thread_seconds() - program_before) / elapsed;
     return true;
 }
 
@@ -64,21 +119,31 @@ int main(int argc, char** argv) {
     loop.model = &model;
     loop.frame = 1;
 
-    // Alternating phases, so that a neighbour's load on the machine touches both drivers.
-    phase_result null_run{}, gdi_run{};
-    for (int round = 0; round < 2; ++round) {
-        phase_result phase{};
-        if (!run_phase("null", seconds, &loop, &phase)) return 1;
-        null_run.frames_per_second += phase.frames_per_second / 2;
-        if (!run_phase("GDI", seconds, &loop, &phase)) return 1;
-        gdi_run.frames_per_second += phase.frames_per_second / 2;
-        gdi_run.presents_per_second += phase.presents_per_second / 2;
+    // Alternating phases, so that a neighbour's load on the machine touches every driver.
+    driver_phase phases[] = {
+        {"null", &null_driver, no_presents, {}},
+        {"DirectX", &directdraw_driver, ddraw_present_count, {}},
+        {"GDI", &gdi_driver, gdi_present_count, {}},
+    };
+    constexpr int rounds = 2;
+    for (int round = 0; round < rounds; ++round) {
+        for (driver_phase& phase : phases) {
+            phase_result result{};
+            if (!run_phase(phase, seconds, &loop, &result)) return 1;
+            phase.result.frames_per_second += result.frames_per_second / rounds;
+            phase.result.presents_per_second += result.presents_per_second / rounds;
+            phase.result.process_cores += result.process_cores / rounds;
+            phase.result.program_cores += result.program_cores / rounds;
+        }
     }
     close_screen();
-    std::printf("null_frames_per_second %.0f\n", null_run.frames_per_second);
-    std::printf("gdi_frames_per_second %.0f\n", gdi_run.frames_per_second);
-    std::printf("gdi_to_null_frame_ratio %.3f\n",
-                gdi_run.frames_per_second / null_run.frames_per_second);
-    std::printf("gdi_presents_per_second %.1f\n", gdi_run.presents_per_second);
+    const double null_rate = phases[0].result.frames_per_second;
+    std::printf("%-8s %9s %13s %11s %14s %14s\n", "driver", "frames/s", "of null rate",
+                "presents/s", "process cores", "program cores");
+    for (const driver_phase& phase : phases)
+        std::printf("%-8s %9.0f %13.3f %11.1f %14.2f %14.2f\n", phase.name,
+                    phase.result.frames_per_second, phase.result.frames_per_second / null_rate,
+                    phase.result.presents_per_second, phase.result.process_cores,
+                    phase.result.program_cores);
     return 0;
 }

@@ -17,7 +17,17 @@ inline const font_desc* font8x16() { return &builtin_fonts[0]; }
 inline const font_desc* font8x14() { return &builtin_fonts[1]; }
 inline const font_desc* font8x8() { return &builtin_fonts[2]; }
 
+// The stored block (gfx/builtin_data_block.cpp, written by tools/builtin_data): the expanded
+// block as 12-bit LZW codes.
+extern const uint8_t builtin_stored_block[];
+extern const int32_t builtin_stored_size;
+
 // Expands the stored block on the first call; later calls do nothing.
 void expand_builtin_data();
-// Resets the palette of a screen of 8 or fewer bits per pixel to the mode's defaults.
-void reset_palette();
+
+// Decodes LZW codes, two per three bytes, low nibble first; codes 256 to 4094 are the
+// dictionary, 4095 the end. On entry *count is the output capacity, on return the number of
+// bytes written (they stay when decoding fails). 0 when the end code was reached; -1 when the
+// output is full, a code is above the next free one, the first code is not a single byte, an
+// expansion takes more than 4094 steps, or the input ends first.
+int32_t decode_codes(const uint8_t* input, int32_t input_length, uint8_t* output, int32_t* count);

@@ -3,6 +3,7 @@
 #include "gfx/draw_state.h"
 #include "gfx/gfx_context.h"
 #include "gfx/input_state.h"
+#include "gfx/palette.h"
 #include "gfx/screen.h"
 #include "runtime/console/console.h"
 #include "runtime/console_hooks.h"
@@ -52,13 +53,13 @@ char title_buffer[128];
 void view_update_nothing() {}
 int32_t input_not_redirected() { return 0; }
 
-// The graphics library's console operations, in slot order. Text output, the palette ports
-// and line input are not part of this program yet; their slots stay absent.
+// The graphics library's console operations, in slot order. Text output and line input are
+// not part of this program yet; their slots stay absent.
 constexpr console_hooks_table graphics_hooks = {
     key_read_text_graphics, key_wait, key_hit,
     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
     key_down, mouse_read, mouse_set,
-    nullptr, nullptr,
+    port_read, port_write,
     view_update_nothing,
     nullptr, nullptr, nullptr,
     key_sleep, input_not_redirected, page_copy, page_set,

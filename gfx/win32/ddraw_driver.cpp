@@ -1,13 +1,412 @@
-// DirectDraw driver. Not available yet: its init fails, so the mode set moves on to the next
-// driver of the list.
+// DirectDraw driver: opening and closing the presentation, the window thread's passes, lost
+// surfaces and the vertical-blank wait. The fullscreen mode search and the mode list are in
+// ddraw_modes.cpp, the DirectInput keyboard in ddraw_keyboard.cpp.
+#include "gfx/win32/ddraw_driver.h"
+
+#include <atomic>
+#include <cstring>
+
 #include "gfx/gfx_context.h"
 #include "gfx/screen.h"
 
+ddraw_driver_state ddraw_state;
+std::atomic<display_mode_answer> display_mode_seam;
+std::atomic<surface_answer> surface_seam;
+
 namespace {
-int32_t ddraw_init(const char*, int32_t, int32_t, int32_t, int32_t, uint32_t) {
-    return -1;
+
+using direct_draw_create_entry = HRESULT(WINAPI*)(GUID*, IDirectDraw**, IUnknown*);
+using direct_input_create_entry = HRESULT(WINAPI*)(HINSTANCE, DWORD, IDirectInputA**, IUnknown*);
+
+std::atomic<uint32_t> presents;
+
+template <typename T> T library_entry(HMODULE library, const char* name) {
+    if (!library) return nullptr;
+    return reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(library, name)));
 }
+
+template <typename T> void release(T*& object) {
+    if (object) object->Release();
+    object = nullptr;
+}
+
+bool fullscreen_mode() {
+    return (window_state.flags & fullscreen) != 0;
+}
+
+HRESULT seam_answer(surface_call call, IDirectDrawSurface* surface) {
+    const surface_answer answer = surface_seam.load();
+    return answer ? answer(call, surface) : DD_OK;
+}
+
+HRESULT surface_is_lost(IDirectDrawSurface* surface) {
+    HRESULT answer = seam_answer(surface_call::is_lost, surface);
+    return answer != DD_OK ? answer : surface->IsLost();
+}
+
+HRESULT surface_restore(IDirectDrawSurface* surface) {
+    HRESULT answer = seam_answer(surface_call::restore, surface);
+    return answer != DD_OK ? answer : surface->Restore();
+}
+
+HRESULT surface_lock(IDirectDrawSurface* surface, DDSURFACEDESC* description) {
+    HRESULT answer = seam_answer(surface_call::lock, surface);
+    return answer != DD_OK ? answer : surface->Lock(nullptr, description, DDLOCK_WAIT, nullptr);
+}
+
+HRESULT surface_blt(IDirectDrawSurface* surface, RECT* destination, IDirectDrawSurface* source,
+                    RECT* source_rect) {
+    HRESULT answer = seam_answer(surface_call::blt, surface);
+    return answer != DD_OK ? answer
+                           : surface->Blt(destination, source, source_rect, DDBLT_WAIT, nullptr);
+}
+
+DWORD windowed_style() {
+    if (window_state.flags & no_frame) return WS_POPUP | WS_VISIBLE;
+    DWORD style = WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+    if (!(window_state.flags & no_switch)) style |= WS_MAXIMIZEBOX;
+    return style;
+}
+
+int32_t open_windowed() {
+    const DWORD style = windowed_style();
+    RECT outer{0, 0, window_state.width, window_state.height};
+    AdjustWindowRect(&outer, style, FALSE);
+    if (create_driver_window(style, 0, ddraw_state.window_x, ddraw_state.window_y,
+                             outer.right - outer.left, outer.bottom - outer.top) != 0)
+        return -1;
+    IDirectDraw2* dd = ddraw_state.direct_draw;
+    if (dd->SetCooperativeLevel(window_state.hwnd, DDSCL_NORMAL) != DD_OK) return -1;
+    if (dd->CreateClipper(0, &ddraw_state.clipper, nullptr) != DD_OK) return -1;
+    if (ddraw_state.clipper->SetHWnd(0, window_state.hwnd) != DD_OK) return -1;
+    ddraw_state.y_offset = 0;
+    return 0;
+}
+
+int32_t open_fullscreen() {
+    if (create_driver_window(WS_POPUP | WS_VISIBLE, 0, 0, 0, GetSystemMetrics(SM_CXSCREEN),
+                             GetSystemMetrics(SM_CYSCREEN)) != 0)
+        return -1;
+    if (ddraw_state.direct_draw->SetCooperativeLevel(
+            window_state.hwnd, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN | DDSCL_ALLOWREBOOT) != DD_OK)
+        return -1;
+    const int32_t y_offset = set_fullscreen_mode(window_state.width, window_state.height,
+                                                 window_state.depth, window_state.refresh_rate);
+    if (y_offset < 0) return -1;
+    ddraw_state.y_offset = y_offset;
+    return 0;
+}
+
+int32_t create_surfaces() {
+    IDirectDraw2* dd = ddraw_state.direct_draw;
+    DDSURFACEDESC primary{};
+    primary.dwSize = sizeof primary;
+    primary.dwFlags = DDSD_CAPS;
+    primary.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
+    if (dd->CreateSurface(&primary, &ddraw_state.primary_surface, nullptr) != DD_OK) return -1;
+    if (fullscreen_mode()) {
+        ddraw_state.target_surface = ddraw_state.primary_surface;
+        return 0;
+    }
+    if (ddraw_state.primary_surface->SetClipper(ddraw_state.clipper) != DD_OK) return -1;
+    DDSURFACEDESC target{};
+    target.dwSize = sizeof target;
+    target.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
+    target.dwWidth = static_cast<DWORD>(window_state.width);
+    target.dwHeight = static_cast<DWORD>(window_state.height);
+    target.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_VIDEOMEMORY;
+    return dd->CreateSurface(&target, &ddraw_state.target_surface, nullptr) == DD_OK ? 0 : -1;
+}
+
+// The display format decides the conversion; 8-bit displays also get the palette.
+int32_t choose_conversion() {
+    DDPIXELFORMAT format{};
+    format.dwSize = sizeof format;
+    if (ddraw_state.primary_surface->GetPixelFormat(&format) != DD_OK) return -1;
+    if (!(format.dwFlags & DDPF_RGB)) return -1;
+    const display_format display = display_format_of(format);
+    if (display.depth == 8) {
+        if (ddraw_state.direct_draw->CreatePalette(DDPCAPS_8BIT | DDPCAPS_ALLOW256,
+                                                   window_state.palette, &ddraw_state.ddraw_palette,
+                                                   nullptr) != DD_OK)
+            return -1;
+        if (ddraw_state.primary_surface->SetPalette(ddraw_state.ddraw_palette) != DD_OK) return -1;
+        window_state.palette_changed = 0;
+    }
+    window_state.blitter = select_blitter(display.depth, display.rgb_order);
+    return window_state.blitter ? 0 : -1;
+}
+
+// The surface memory must hold every row that the conversion writes; a display that took a
+// different mode from the one it accepted could be smaller.
+bool surface_holds_framebuffer(const DDSURFACEDESC& description) {
+    return static_cast<int32_t>(description.dwWidth) >= window_state.width &&
+           static_cast<int32_t>(description.dwHeight) >= ddraw_state.y_offset + window_state.height;
+}
+
+// Converts the dirty lines into the target surface and clears their flags. The surface calls
+// run outside window_lock: locking a surface waits until the display has taken the previous
+// blit, which may be long, and the program's thread needs the lock only while the framebuffer
+// is read.
+void copy_framebuffer() {
+    DDSURFACEDESC description{};
+    description.dwSize = sizeof description;
+    HRESULT result;
+    do {
+        restore_lost_surfaces();
+        if (!ddraw_state.target_surface || !window_state.blitter) return;
+        result = surface_lock(ddraw_state.target_surface, &description);
+    } while (result == DDERR_SURFACELOST && running_now());
+    if (result != DD_OK) return;
+    auto* memory = static_cast<uint8_t*>(description.lpSurface);
+    const int32_t pitch = static_cast<int32_t>(description.lPitch);
+    const bool fits = surface_holds_framebuffer(description);
+    if (fits) {
+        lock();
+        window_state.blitter(memory + static_cast<ptrdiff_t>(pitch) * ddraw_state.y_offset, pitch);
+        if (gfx_screen && gfx_screen->dirty)
+            std::memset(gfx_screen->dirty, 0, static_cast<size_t>(window_state.height));
+        unlock();
+    }
+    ddraw_state.target_surface->Unlock(memory);
+    if (fits) presents.fetch_add(1, std::memory_order_relaxed);
+}
+
 } // namespace
 
-// The DirectDraw driver record: every slot but init is absent.
-const display_driver directdraw_driver = {.name = "DirectX", .init = ddraw_init};
+display_format display_format_of(const DDPIXELFORMAT& format) {
+    const int32_t bits = static_cast<int32_t>(format.dwRGBBitCount);
+    display_format display{bits, 0};
+    if (bits == 16 && format.dwGBitMask == 0x3E0) display.depth = 15;
+    display.rgb_order =
+        (bits > 23 && format.dwRBitMask == 0xFF) || (bits > 15 && format.dwRBitMask == 0x1F);
+    return display;
+}
+
+uint32_t ddraw_present_count() {
+    return presents.load(std::memory_order_relaxed);
+}
+
+int32_t ddraw_open_window() {
+    ddraw_state.ddraw_library = nullptr;
+    ddraw_state.dinput_library = nullptr;
+    ddraw_state.direct_draw = nullptr;
+    ddraw_state.primary_surface = nullptr;
+    ddraw_state.target_surface = nullptr;
+    ddraw_state.clipper = nullptr;
+    ddraw_state.ddraw_palette = nullptr;
+    ddraw_state.direct_input = nullptr;
+    ddraw_state.keyboard_device = nullptr;
+    ddraw_state.y_offset = 0;
+    ddraw_state.vsync_requested = 0;
+    ddraw_state.vsync_event = nullptr;
+    window_state.blitter = nullptr;
+
+    ddraw_state.ddraw_library = LoadLibraryA("ddraw.dll");
+    ddraw_state.dinput_library = LoadLibraryA("dinput.dll");
+    auto direct_draw_create =
+        library_entry<direct_draw_create_entry>(ddraw_state.ddraw_library, "DirectDrawCreate");
+    auto direct_input_create =
+        library_entry<direct_input_create_entry>(ddraw_state.dinput_library, "DirectInputCreateA");
+    if (!direct_draw_create || !direct_input_create) return -1;
+
+    GUID device{};
+    const bool chosen = fullscreen_mode() && device_of_monitor(ddraw_state.ddraw_library, &device);
+    IDirectDraw* first = nullptr;
+    if (direct_draw_create(chosen ? &device : nullptr, &first, nullptr) != DD_OK || !first)
+        return -1;
+    HRESULT queried =
+        first->QueryInterface(IID_IDirectDraw2, reinterpret_cast<void**>(&ddraw_state.direct_draw));
+    first->Release();
+    if (queried != DD_OK) {
+        ddraw_state.direct_draw = nullptr;
+        return -1;
+    }
+    if (direct_input_create(window_state.instance, 0x0300, &ddraw_state.direct_input, nullptr) !=
+        DI_OK)
+        return -1;
+
+    if ((fullscreen_mode() ? open_fullscreen() : open_windowed()) != 0) return -1;
+    if (create_surfaces() != 0 || choose_conversion() != 0) return -1;
+
+    DWORD frequency = 0;
+    ddraw_state.direct_draw->GetMonitorFrequency(&frequency);
+    if (gfx_screen) gfx_screen->refresh_rate = static_cast<int32_t>(frequency);
+    ddraw_state.vsync_event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!ddraw_state.vsync_event) return -1;
+    return open_keyboard();
+}
+
+void ddraw_close_window() {
+    if (!fullscreen_mode() && window_state.hwnd) {
+        RECT rect{};
+        GetWindowRect(window_state.hwnd, &rect);
+        ddraw_state.window_x = rect.left;
+        ddraw_state.window_y = rect.top;
+    }
+    close_keyboard();
+    release(ddraw_state.direct_input);
+    if (ddraw_state.direct_draw) {
+        if (fullscreen_mode() && ddraw_state.primary_surface) {
+            DDBLTFX fill{};
+            fill.dwSize = sizeof fill;
+            fill.dwFillColor = 0;
+            ddraw_state.primary_surface->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &fill);
+        }
+        if (ddraw_state.target_surface == ddraw_state.primary_surface)
+            ddraw_state.target_surface = nullptr;
+        release(ddraw_state.target_surface);
+        release(ddraw_state.primary_surface);
+        // The surface held its own references to these.
+        release(ddraw_state.clipper);
+        release(ddraw_state.ddraw_palette);
+        if (fullscreen_mode()) {
+            ddraw_state.direct_draw->RestoreDisplayMode();
+            ddraw_state.direct_draw->SetCooperativeLevel(window_state.hwnd, DDSCL_NORMAL);
+        }
+        release(ddraw_state.direct_draw);
+    }
+    window_state.blitter = nullptr;
+    if (window_state.hwnd) {
+        DestroyWindow(window_state.hwnd);
+        window_state.hwnd = nullptr;
+    }
+    if (ddraw_state.ddraw_library) FreeLibrary(ddraw_state.ddraw_library);
+    if (ddraw_state.dinput_library) FreeLibrary(ddraw_state.dinput_library);
+    ddraw_state.ddraw_library = nullptr;
+    ddraw_state.dinput_library = nullptr;
+    if (ddraw_state.vsync_event) CloseHandle(ddraw_state.vsync_event);
+    ddraw_state.vsync_event = nullptr;
+}
+
+void restore_lost_surfaces() {
+    while (running_now() && ddraw_state.primary_surface) {
+        if (surface_is_lost(ddraw_state.primary_surface) != DDERR_SURFACELOST) return;
+        if (ddraw_state.target_surface != ddraw_state.primary_surface)
+            surface_restore(ddraw_state.target_surface);
+        if (surface_restore(ddraw_state.primary_surface) != DDERR_WRONGMODE) continue;
+        // Another program changed the display mode: build everything anew for it, holding the
+        // program's thread off the window state meanwhile.
+        lock();
+        ddraw_close_window();
+        bool opened;
+        while (!(opened = ddraw_open_window() == 0) && running_now()) {
+            ddraw_close_window();
+            Sleep(300);
+        }
+        if (opened && window_state.flash_window_ex) {
+            FLASHWINFO flash{};
+            flash.cbSize = sizeof flash;
+            flash.hwnd = window_state.hwnd;
+            flash.dwFlags = FLASHW_STOP;
+            window_state.flash_window_ex(&flash);
+        }
+        unlock();
+    }
+}
+
+void ddraw_paint() {
+    if (fullscreen_mode() || !window_state.hwnd) return;
+    RECT destination{};
+    GetClientRect(window_state.hwnd, &destination);
+    POINT origin{0, 0};
+    ClientToScreen(window_state.hwnd, &origin);
+    OffsetRect(&destination, origin.x, origin.y);
+    RECT source{0, 0, window_state.width, window_state.height};
+    HRESULT result;
+    do {
+        restore_lost_surfaces();
+        if (!ddraw_state.primary_surface || !ddraw_state.target_surface) return;
+        result = surface_blt(ddraw_state.primary_surface, &destination, ddraw_state.target_surface,
+                             &source);
+    } while (result == DDERR_SURFACELOST && running_now());
+}
+
+void ddraw_window_thread(HANDLE start_event) {
+    if (ddraw_open_window() != 0) {
+        ddraw_close_window();
+        return;
+    }
+    SetEvent(start_event);
+    window_state.active = 1;
+    while (running_now()) {
+        Sleep(10);
+        lock();
+        if (ddraw_state.vsync_requested) {
+            WaitForSingleObject(ddraw_state.vsync_event, 20);
+            ddraw_state.vsync_requested = 0;
+        }
+        // An inactive fullscreen window has lost the display to another program.
+        const bool presenting = window_state.active || !fullscreen_mode();
+        if (presenting && window_state.palette_changed && ddraw_state.ddraw_palette) {
+            ddraw_state.ddraw_palette->SetEntries(0, 0, 256, window_state.palette);
+            window_state.palette_changed = 0;
+        }
+        unlock();
+        // The window thread alone changes the surfaces; it takes window_lock where the
+        // framebuffer, key_state or the window state are touched.
+        if (presenting) {
+            copy_framebuffer();
+            ddraw_paint();
+            if (window_state.active) refresh_key_state_from_device();
+        }
+        lock();
+        pump_messages();
+        unlock();
+    }
+}
+
+void ddraw_wait_vsync() {
+    if (!window_input.window_thread_handle) return;
+    // The window thread may re-create the presentation meanwhile: the wait works on its own
+    // reference to the DirectDraw object and its own handle of the event.
+    lock();
+    IDirectDraw2* dd = ddraw_state.direct_draw;
+    HANDLE event = nullptr;
+    if (ddraw_state.vsync_event)
+        DuplicateHandle(GetCurrentProcess(), ddraw_state.vsync_event, GetCurrentProcess(), &event,
+                        0, FALSE, DUPLICATE_SAME_ACCESS);
+    if (dd && event) {
+        dd->AddRef();
+        ResetEvent(event);
+        ddraw_state.vsync_requested = 1;
+    }
+    unlock();
+    if (dd && event) {
+        dd->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr);
+        SetEvent(event);
+        dd->Release();
+    }
+    if (event) CloseHandle(event);
+}
+
+int32_t ddraw_init(const char* title, int32_t width, int32_t height, int32_t depth,
+                   int32_t refresh_rate, uint32_t flags) {
+    window_state_clear();
+    if (flags & (opengl | shaped_window)) return -1;
+    window_state.open_window = ddraw_open_window;
+    window_state.close_window = ddraw_close_window;
+    window_state.paint_window = ddraw_paint;
+    window_state.window_thread = ddraw_window_thread;
+    ddraw_state.window_x = (GetSystemMetrics(SM_CXSCREEN) - width) >> 1;
+    ddraw_state.window_y = (GetSystemMetrics(SM_CYSCREEN) - height) >> 1;
+    return window_start(title, width, height, depth < 8 ? 8 : depth, refresh_rate, flags);
+}
+
+// The DirectDraw driver record, slots in interface order.
+const display_driver directdraw_driver = {
+    "DirectX",
+    ddraw_init,        // init
+    window_exit,       // exit
+    lock,              // lock
+    unlock,            // unlock
+    set_palette,       // set_palette
+    ddraw_wait_vsync,  // wait_vsync
+    get_mouse,         // get_mouse
+    set_mouse,         // set_mouse
+    set_window_title,  // set_window_title
+    set_window_pos,    // set_window_pos
+    ddraw_fetch_modes, // fetch_modes
+    nullptr,           // flip
+    nullptr,           // poll_events
+};

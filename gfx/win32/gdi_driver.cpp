@@ -133,17 +133,6 @@ void draw_dirty_rows(HDC dc) {
     }
 }
 
-void refresh_key_state() {
-    if (!gfx_screen) return;
-    BYTE keys[256] = {};
-    if (!GetKeyboardState(keys)) return;
-    for (const scancode_row* row = scancode_table; row->scancode != 0; ++row) {
-        bool down = (keys[row->first_virtual_key] & 0x80) != 0;
-        if (row->second_virtual_key) down = down || (keys[row->second_virtual_key] & 0x80) != 0;
-        gfx_screen->key_state[row->scancode] = down ? 1 : 0;
-    }
-}
-
 } // namespace
 
 uint32_t gdi_present_count() {

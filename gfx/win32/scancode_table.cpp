@@ -1,5 +1,8 @@
-// Virtual keys to the PC keyboard's set-1 scan codes, which index key_state.
+// Virtual keys to the PC keyboard's set-1 scan codes, which index key_state, and the key_state
+// refresh that reads the keyboard through them.
 #include "gfx/win32/window_layer.h"
+
+#include "gfx/gfx_context.h"
 
 // {scancode, first virtual key, second virtual key or 0}
 constexpr scancode_row scancode_table[scancode_table_size] = {
@@ -98,4 +101,15 @@ int32_t scancode_of_virtual_key(int32_t vk) {
         if (row->first_virtual_key == vk || row->second_virtual_key == vk) return row->scancode;
     }
     return 0;
+}
+
+void refresh_key_state() {
+    if (!gfx_screen) return;
+    BYTE keys[256] = {};
+    if (!GetKeyboardState(keys)) return;
+    for (const scancode_row* row = scancode_table; row->scancode != 0; ++row) {
+        bool down = (keys[row->first_virtual_key] & 0x80) != 0;
+        if (row->second_virtual_key) down = down || (keys[row->second_virtual_key] & 0x80) != 0;
+        gfx_screen->key_state[row->scancode] = down ? 1 : 0;
+    }
 }

@@ -137,3 +137,6 @@ constexpr int32_t scancode_table_size = 87;
 extern const scancode_row scancode_table[scancode_table_size];
 // Scan code of the first row naming vk, or 0.
 int32_t scancode_of_virtual_key(int32_t vk);
+// key_state from the keyboard state of the calling thread, one entry per row of the table: the
+// window thread's pass (GDI) and the OpenGL driver's poll_events.
+void refresh_key_state();

@@ -5,6 +5,7 @@
 
 #include "gfx/gfx_context.h"
 #include "gfx/input_state.h"
+#include "gfx/palette.h"
 #include "gfx/win32/window_layer.h"
 #include "runtime/console/console.h"
 
@@ -26,16 +27,6 @@ void post_prepared(const event_record& event) {
 void mark_all_dirty() {
     if (gfx_screen && gfx_screen->dirty)
         std::memset(gfx_screen->dirty, 1, static_cast<size_t>(gfx_screen->height));
-}
-
-void resend_palette() {
-    if (!gfx_screen || !gfx_screen->driver || !gfx_screen->driver->set_palette) return;
-    for (int32_t i = 0; i < 256; ++i) {
-        uint32_t colour = gfx_screen->device_palette[i];
-        gfx_screen->driver->set_palette(i, static_cast<int32_t>(colour & 0xFF),
-                                        static_cast<int32_t>((colour >> 8) & 0xFF),
-                                        static_cast<int32_t>((colour >> 16) & 0xFF));
-    }
 }
 
 // Client rectangle in screen coordinates.

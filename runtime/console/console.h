@@ -25,3 +25,8 @@ int32_t view_bottom_row();
 void set_view_rows(int32_t top, int32_t bottom);
 int32_t text_locate(int32_t row, int32_t column, int32_t cursor_visible);
 void view_update();
+
+// Prints length bytes on the text console, in its current colours; with no usable console
+// (output redirected) the bytes go to standard output unchanged. Mask bit 0x8: go on with
+// length 0, which settles a pending line wrap.
+void console_print(const char* bytes, int32_t length, int32_t mask);

@@ -1,5 +1,6 @@
 #include "runtime/console/console.h"
 #include "runtime/console/console_device_win32.h"
+#include "runtime/console/console_print_win32.h"
 #include "runtime/console/console_screen.h"
 #include "runtime/console_hooks.h"
 
@@ -15,6 +16,9 @@ constexpr int32_t size_result(int32_t columns, int32_t rows) {
 // Puts the cursor at an absolute buffer position; a coordinate below 0 keeps the current one,
 // a visibility below 0 keeps the current visibility.
 void place_cursor(int32_t column, int32_t row, int32_t visibility) {
+    // A wrap left pending by the last print belongs to the old position; kept, it would move
+    // the next print to the row below the new one.
+    console_wrap_pending = 0;
     HANDLE output = console_output();
     if (column < 0 || row < 0) {
         CONSOLE_SCREEN_BUFFER_INFO info;

@@ -19,6 +19,9 @@ void os_thread_join(os_thread* thread); // waits without a time limit, then rele
 
 void os_sleep(uint32_t milliseconds);
 
+// Sounds a tone on the system speaker and returns when it ends; nothing on the native build.
+void os_beep(uint32_t frequency, uint32_t milliseconds);
+
 // High-resolution counter: false when the platform has none.
 bool os_performance_frequency(int64_t* frequency);
 int64_t os_performance_counter();

@@ -76,6 +76,9 @@ void os_sleep(uint32_t milliseconds) {
     }
 }
 
+// The native build drives no speaker.
+void os_beep(uint32_t /*frequency*/, uint32_t /*milliseconds*/) {}
+
 bool os_performance_frequency(int64_t* frequency) {
     *frequency = 1000000000;
     return true;

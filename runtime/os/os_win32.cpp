@@ -82,6 +82,8 @@ void os_thread_join(os_thread* t) {
 
 void os_sleep(uint32_t milliseconds) { Sleep(milliseconds); }
 
+void os_beep(uint32_t frequency, uint32_t milliseconds) { Beep(frequency, milliseconds); }
+
 bool os_performance_frequency(int64_t* frequency) {
     LARGE_INTEGER f;
     if (!QueryPerformanceFrequency(&f)) return false;

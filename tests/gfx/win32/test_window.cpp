@@ -1,5 +1,8 @@
 #include "tests/gfx/win32/test_window.h"
 
+// After windows.h, which it needs.
+#include <tlhelp32.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -48,8 +51,9 @@ std::string windows_path(const char* host_path) {
     return path;
 }
 
-int32_t open_test_screen(int32_t width, int32_t height, int32_t depth, uint32_t flags,
-                         int32_t scanline_size, const char* title) {
+namespace {
+int32_t open_context(const display_driver& driver, int32_t width, int32_t height, int32_t depth,
+                     uint32_t flags, int32_t scanline_size, const char* title) {
     static bool started = false;
     if (!started) {
         runtime_start();
@@ -71,18 +75,32 @@ int32_t open_test_screen(int32_t width, int32_t height, int32_t depth, uint32_t 
     c->visible_buffer = test_page;
     c->dirty = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(height * scanline_size), 1));
     c->event_lock = mutex_create();
-    c->driver = &gdi_driver;
+    c->driver = &driver;
     c->color_mask = c->depth == 16 ? 0xFFFF : c->depth == 32 ? 0xFFFFFFFF : (1u << c->depth) - 1;
     expand16_table = static_cast<uint32_t*>(std::calloc(512, sizeof(uint32_t)));
     test_context = c;
     gfx_screen = c;
     select_pixel_routines(c->bpp);
     std::memset(c->dirty, 1, static_cast<size_t>(height));
-    return gdi_init(title, width, height * scanline_size, c->depth, 0, flags);
+    return driver.init(title, width, height * scanline_size, c->depth, 0, flags);
+}
+} // namespace
+
+int32_t open_test_screen(int32_t width, int32_t height, int32_t depth, uint32_t flags,
+                         int32_t scanline_size, const char* title) {
+    return open_context(gdi_driver, width, height, depth, flags, scanline_size, title);
+}
+
+int32_t open_test_screen_on(const display_driver& driver, int32_t width, int32_t height,
+                            int32_t depth, uint32_t flags) {
+    return open_context(driver, width, height, depth, flags, 1, "win32_tests");
 }
 
 void close_test_screen() {
-    gdi_driver.exit();
+    if (test_context && test_context->driver->exit)
+        test_context->driver->exit();
+    else
+        window_exit();
     gfx_screen = nullptr;
     if (!test_context) return;
     mutex_destroy(test_context->event_lock);
@@ -112,6 +130,18 @@ std::vector<event_record> take_events() {
     return events;
 }
 
+int32_t thread_count() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    int32_t count = 0;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+    CloseHandle(snapshot);
+    return count;
+}
+
 void settle(DWORD milliseconds) {
     Sleep(milliseconds);
 }
@@ -134,8 +164,12 @@ int run_host_command(const std::string& command) {
     if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process))
         return -1;
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
+    // Wine starts a host program without giving handles back (32-bit Wine leaves the thread
+    // handle unset): closing what is there could close one of this process's own handles.
+    if (process.hProcess) {
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
     const std::string windows_name = windows_path(status_name);
     int code = -1;
     for (int waited = 0; waited < 30000; waited += 20) {

@@ -14,6 +14,10 @@
 // init result; the context stays open either way until close_test_screen.
 int32_t open_test_screen(int32_t width, int32_t height, int32_t depth, uint32_t flags = 0,
                          int32_t scanline_size = 1, const char* title = "win32_tests");
+// The same on another driver.
+int32_t open_test_screen_on(const display_driver& driver, int32_t width, int32_t height,
+                            int32_t depth, uint32_t flags = 0);
+// Stops the screen's driver and frees the context.
 void close_test_screen();
 
 // Empties the key ring and the event queue.
@@ -22,6 +26,9 @@ std::vector<event_record> take_events();
 
 // Lets the window thread run a few passes.
 void settle(DWORD milliseconds = 120);
+
+// Threads of this process.
+int32_t thread_count();
 
 // Runs a command of the host system (through /bin/sh) and waits for it; its exit code, or -1.
 int run_host_command(const std::string& command);

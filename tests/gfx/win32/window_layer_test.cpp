@@ -2,10 +2,6 @@
 // the screen lock across the two threads, and repeated start and shutdown.
 #include <gtest/gtest.h>
 
-#include <windows.h>
-// After windows.h, which it needs.
-#include <tlhelp32.h>
-
 #include <climits>
 #include <string>
 
@@ -14,18 +10,6 @@
 #include "tests/gfx/win32/test_window.h"
 
 namespace {
-
-int32_t thread_count() {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return -1;
-    int32_t count = 0;
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
-    CloseHandle(snapshot);
-    return count;
-}
 
 class WindowLayer : public testing::Test {
   protected:

@@ -1,0 +1,474 @@
+// The OpenGL driver on Wine's OpenGL (Mesa's software renderer), and through a stand-in
+// implementation where a real one cannot be made to behave as a case needs.
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+#include <GL/wglext.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "gfx/draw_state.h"
+#include "gfx/screen.h"
+#include "gfx/win32/gdi_driver.h"
+#include "gfx/win32/opengl_driver.h"
+#include "runtime/os/os.h"
+#include "runtime/runtime.h"
+#include "tests/gfx/win32/test_window.h"
+
+namespace {
+
+// --- A stand-in OpenGL implementation behind the driver's system calls ---
+
+struct stand_in_setup {
+    const char* gl_extensions = "GL_ARB_multitexture GL_EXT_bgra GL_EXT_abgr";
+    const char* wgl_extensions = "WGL_ARB_extensions_string WGL_ARB_pixel_format";
+    // wglChoosePixelFormatARB accepts requests of at most this many samples; -1 none at all.
+    int32_t most_samples = 16;
+};
+
+struct stand_in_record {
+    int32_t libraries_loaded = 0;
+    int32_t libraries_freed = 0;
+    std::vector<int32_t> samples_asked; // by wglChoosePixelFormatARB, in order; 0: none asked
+    std::vector<std::vector<int>> attribute_lists;
+    std::vector<PIXELFORMATDESCRIPTOR> chosen; // descriptors given to ChoosePixelFormat
+    std::vector<PIXELFORMATDESCRIPTOR> set;    // descriptors given to SetPixelFormat
+    std::vector<int> set_formats;              // formats given to SetPixelFormat
+    std::vector<GLenum> enabled;
+};
+
+stand_in_setup setup;
+stand_in_record record;
+const HMODULE stand_in_library = reinterpret_cast<HMODULE>(static_cast<uintptr_t>(0x5150000));
+const HGLRC stand_in_context = reinterpret_cast<HGLRC>(static_cast<uintptr_t>(0x42));
+constexpr int arb_format = 7;
+constexpr int plain_format = 3;
+
+template <typename F> FARPROC as_proc(F function) {
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(function));
+}
+
+int32_t attribute_value(const int* list, int attribute) {
+    for (const int* a = list; *a; a += 2)
+        if (a[0] == attribute) return a[1];
+    return 0;
+}
+
+HMODULE WINAPI load_library(LPCSTR) {
+    ++record.libraries_loaded;
+    return stand_in_library;
+}
+BOOL WINAPI free_library(HMODULE) {
+    ++record.libraries_freed;
+    return TRUE;
+}
+int WINAPI choose_pixel_format(HDC, const PIXELFORMATDESCRIPTOR* descriptor) {
+    record.chosen.push_back(*descriptor);
+    return plain_format;
+}
+BOOL WINAPI set_pixel_format(HDC, int format, const PIXELFORMATDESCRIPTOR* descriptor) {
+    record.set.push_back(*descriptor);
+    record.set_formats.push_back(format);
+    return TRUE;
+}
+BOOL WINAPI swap_buffers(HDC) {
+    return TRUE;
+}
+
+HGLRC WINAPI create_context(HDC) {
+    return stand_in_context;
+}
+BOOL WINAPI make_current(HDC, HGLRC) {
+    return TRUE;
+}
+BOOL WINAPI delete_context(HGLRC) {
+    return TRUE;
+}
+const char* WINAPI extensions_string(HDC) {
+    return setup.wgl_extensions;
+}
+BOOL WINAPI choose_pixel_format_arb(HDC, const int* attributes, const FLOAT*, UINT, int* format,
+                                    UINT* count) {
+    record.attribute_lists.emplace_back(attributes, attributes + 64);
+    const int32_t samples = attribute_value(attributes, WGL_SAMPLES_ARB);
+    record.samples_asked.push_back(samples);
+    *count = samples <= setup.most_samples ? 1 : 0;
+    *format = *count ? arb_format : 0;
+    return TRUE;
+}
+PROC WINAPI get_proc_address_wgl(LPCSTR name) {
+    if (std::strcmp(name, "wglGetExtensionsStringARB") == 0) return as_proc(extensions_string);
+    if (std::strcmp(name, "wglChoosePixelFormatARB") == 0) return as_proc(choose_pixel_format_arb);
+    return nullptr;
+}
+
+void WINAPI gl_enable(GLenum capability) {
+    record.enabled.push_back(capability);
+}
+const GLubyte* WINAPI gl_get_string(GLenum name) {
+    return reinterpret_cast<const GLubyte*>(name == GL_EXTENSIONS ? setup.gl_extensions : "");
+}
+void WINAPI gl_nothing() {}
+
+FARPROC WINAPI get_proc_address(HMODULE, LPCSTR name) {
+    struct entry {
+        const char* name;
+        FARPROC proc;
+    };
+    const entry entries[] = {
+        {"wglCreateContext", as_proc(create_context)},
+        {"wglMakeCurrent", as_proc(make_current)},
+        {"wglDeleteContext", as_proc(delete_context)},
+        {"wglGetProcAddress", as_proc(get_proc_address_wgl)},
+        {"glEnable", as_proc(gl_enable)},
+        {"glGetString", as_proc(gl_get_string)},
+    };
+    for (const entry& e : entries)
+        if (std::strcmp(e.name, name) == 0) return e.proc;
+    // The other GL functions are never called with the stand-in's context.
+    return std::strncmp(name, "gl", 2) == 0 ? as_proc(gl_nothing) : nullptr;
+}
+
+const gl_system_calls stand_in_calls = {
+    load_library,     get_proc_address, free_library,           choose_pixel_format,
+    set_pixel_format, swap_buffers,     ChangeDisplaySettingsA,
+};
+
+// A display that takes every mode it is asked for, without changing anything.
+std::vector<std::string> display_changes;
+LONG WINAPI accept_display_change(DEVMODEA* mode, DWORD flags) {
+    char change[64];
+    if (mode)
+        std::snprintf(change, sizeof change, "%lux%lux%lu %lx", mode->dmPelsWidth,
+                      mode->dmPelsHeight, mode->dmBitsPerPel, flags);
+    else
+        std::snprintf(change, sizeof change, "restore %lx", flags);
+    display_changes.push_back(change);
+    return DISP_CHANGE_SUCCESSFUL;
+}
+
+// A graphics context of the given depth for gl_init to read, and the driver's init on it.
+class OpenglStandIn : public testing::Test {
+  protected:
+    void SetUp() override {
+        setup = stand_in_setup{};
+        record = stand_in_record{};
+        gl_pixel_format = gl_pixel_format_settings{};
+        gl_system = stand_in_calls;
+        context.width = 320;
+        context.height = 200;
+        context.flags = context_opengl;
+        gfx_screen = &context;
+    }
+    void TearDown() override {
+        gl_exit();
+        gfx_screen = nullptr;
+        gl_system = gl_platform_calls;
+        gl_pixel_format = gl_pixel_format_settings{};
+    }
+    int32_t init(int32_t depth, uint32_t flags = 0) {
+        context.depth = depth;
+        return gl_init("opengl_tests", 320, 200, depth, 0, opengl | flags);
+    }
+    gfx_context context{};
+};
+
+TEST_F(OpenglStandIn, ImplementationWithoutBgraIsRefused) {
+    setup.gl_extensions = "GL_ARB_multitexture GL_EXT_bgr GL_EXT_abgr";
+    EXPECT_EQ(init(32), -1);
+    EXPECT_EQ(record.libraries_freed, 1);
+    EXPECT_EQ(window_state.hwnd, nullptr);
+    EXPECT_EQ(record.set.size(), 1u); // the probe's pixel format only
+    EXPECT_EQ(FindWindowA("qxgfxclass_opengl_tests", nullptr), nullptr);
+}
+
+TEST_F(OpenglStandIn, ExtensionNamesMatchOnlyWhole) {
+    // The GL string has no trailing blank: its last name must not run into the WGL string.
+    ASSERT_EQ(init(32), 0);
+    EXPECT_EQ(has_extension("GL_EXT_bgra"), 1);          // in the middle
+    EXPECT_EQ(has_extension("WGL_ARB_pixel_format"), 1); // at the end
+    EXPECT_EQ(has_extension("GL_ARB_multitexture"), 1);  // at the start
+    EXPECT_EQ(has_extension("GL_EXT_abgr"), 1);          // last of the GL names
+    EXPECT_EQ(has_extension("WGL_ARB_extensions_string"), 1);
+    EXPECT_EQ(has_extension("GL_EXT_bgr"), 0);          // a prefix of a listed name
+    EXPECT_EQ(has_extension("EXT_bgra"), 0);            // a suffix of one
+    EXPECT_EQ(has_extension("GL_ARB_pixel_format"), 0); // the tail of a WGL name
+    EXPECT_EQ(has_extension(""), 0);
+}
+
+TEST_F(OpenglStandIn, ScreenDepthGivesColourBitsAndDepthBitsDefaultToSixteen) {
+    struct expected_bits {
+        int32_t depth, color, red, green, blue, alpha;
+    };
+    for (const expected_bits& e : {expected_bits{16, 16, 5, 5, 5, 0}, {32, 32, 8, 8, 8, 8}}) {
+        SCOPED_TRACE(e.depth);
+        gl_pixel_format = gl_pixel_format_settings{};
+        record = stand_in_record{};
+        ASSERT_EQ(init(e.depth), 0);
+        ASSERT_EQ(record.attribute_lists.size(), 1u);
+        const int* list = record.attribute_lists[0].data();
+        EXPECT_EQ(list[0], WGL_DRAW_TO_WINDOW_ARB);
+        EXPECT_EQ(attribute_value(list, WGL_ACCELERATION_ARB), WGL_FULL_ACCELERATION_ARB);
+        EXPECT_EQ(attribute_value(list, WGL_DOUBLE_BUFFER_ARB), 1);
+        EXPECT_EQ(attribute_value(list, WGL_COLOR_BITS_ARB), e.color);
+        EXPECT_EQ(attribute_value(list, WGL_RED_BITS_ARB), e.red);
+        EXPECT_EQ(attribute_value(list, WGL_GREEN_BITS_ARB), e.green);
+        EXPECT_EQ(attribute_value(list, WGL_BLUE_BITS_ARB), e.blue);
+        EXPECT_EQ(attribute_value(list, WGL_ALPHA_BITS_ARB), e.alpha);
+        EXPECT_EQ(attribute_value(list, WGL_DEPTH_BITS_ARB), 16);
+        // Nothing asked for stencil, accumulation or samples: those pairs are left out.
+        EXPECT_EQ(attribute_value(list, WGL_STENCIL_BITS_ARB), 0);
+        EXPECT_EQ(attribute_value(list, WGL_ACCUM_BITS_ARB), 0);
+        EXPECT_EQ(attribute_value(list, WGL_SAMPLE_BUFFERS_ARB), 0);
+        // The window's pixel format is the one the attribute list chose, with the same wishes.
+        ASSERT_EQ(record.set.size(), 2u);
+        EXPECT_EQ(record.set_formats[1], arb_format);
+        const PIXELFORMATDESCRIPTOR& d = record.set[1];
+        EXPECT_EQ(d.cColorBits, e.color);
+        EXPECT_EQ(d.cRedBits, e.red);
+        EXPECT_EQ(d.cAlphaBits, e.alpha);
+        EXPECT_EQ(d.cDepthBits, 16);
+        EXPECT_EQ(d.dwFlags,
+                  static_cast<DWORD>(PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER));
+        gl_exit();
+    }
+}
+
+TEST_F(OpenglStandIn, FlagsAskForStencilAccumulationAndSamples) {
+    ASSERT_EQ(init(32, stencil_buffer | accumulation_buffer | multisample), 0);
+    ASSERT_FALSE(record.attribute_lists.empty());
+    const int* list = record.attribute_lists[0].data();
+    EXPECT_EQ(attribute_value(list, WGL_STENCIL_BITS_ARB), 8);
+    EXPECT_EQ(attribute_value(list, WGL_ACCUM_BITS_ARB), 32);
+    EXPECT_EQ(attribute_value(list, WGL_ACCUM_RED_BITS_ARB), 8);
+    EXPECT_EQ(attribute_value(list, WGL_ACCUM_ALPHA_BITS_ARB), 8);
+    EXPECT_EQ(attribute_value(list, WGL_SAMPLE_BUFFERS_ARB), 1);
+    EXPECT_EQ(attribute_value(list, WGL_SAMPLES_ARB), 4);
+    EXPECT_EQ(record.set.back().cStencilBits, 8);
+    EXPECT_EQ(record.set.back().cAccumBits, 32);
+}
+
+TEST_F(OpenglStandIn, MultisampleLowersSamplesByTwoThenFallsBack) {
+    struct expected_choice {
+        int32_t most_samples;
+        std::vector<int32_t> asked;
+        int format;
+        bool multisample_enabled;
+    };
+    const expected_choice cases[] = {
+        {-1, {4, 2, 0}, plain_format, false}, // no format at all: ChoosePixelFormat
+        {0, {4, 2, 0}, arb_format, false},    // only sample buffers without samples
+        {2, {4, 2}, arb_format, true},
+    };
+    for (const expected_choice& c : cases) {
+        SCOPED_TRACE(c.most_samples);
+        gl_pixel_format = gl_pixel_format_settings{};
+        record = stand_in_record{};
+        setup.most_samples = c.most_samples;
+        ASSERT_EQ(init(32, multisample), 0);
+        EXPECT_EQ(record.samples_asked, c.asked);
+        EXPECT_EQ(record.set_formats.back(), c.format);
+        // The probe's ChoosePixelFormat, and the real window's only on the fallback.
+        EXPECT_EQ(record.chosen.size(), c.format == plain_format ? 2u : 1u);
+        const bool enabled = std::find(record.enabled.begin(), record.enabled.end(),
+                                       GLenum{GL_MULTISAMPLE}) != record.enabled.end();
+        EXPECT_EQ(enabled, c.multisample_enabled);
+        gl_exit();
+    }
+}
+
+TEST_F(OpenglStandIn, WithoutPixelFormatExtensionChoosePixelFormatAloneDecides) {
+    setup.wgl_extensions = "WGL_ARB_extensions_string";
+    ASSERT_EQ(init(32, multisample), 0);
+    EXPECT_TRUE(record.samples_asked.empty());
+    EXPECT_EQ(record.set_formats.back(), plain_format);
+    EXPECT_TRUE(record.enabled.empty()); // samples were wished for, none were granted
+}
+
+// A screen without the opengl flag is served by another driver; this one loads nothing.
+TEST_F(OpenglStandIn, ScreenWithoutFlagNeverReachesThisDriver) {
+    gfx_screen = nullptr;
+    runtime_start();
+    os_set_environment("QXGFX", "OpenGL");
+    const int32_t result = screen_res(320, 200, 32, 1, 0, 0);
+    os_set_environment("QXGFX", nullptr);
+    ASSERT_EQ(result, 0);
+    // The preferred driver refuses it, so the list's first driver that starts takes it.
+    EXPECT_EQ(gfx_screen->driver, &directdraw_driver);
+    EXPECT_EQ(record.libraries_loaded, 0);
+    close_screen();
+    EXPECT_EQ(gl_init("opengl_tests", 320, 200, 32, 0, 0), -1);
+    EXPECT_EQ(record.libraries_loaded, 0);
+    gfx_screen = &context;
+}
+
+// --- The real driver on Wine's OpenGL ---
+
+class OpenglScreen : public testing::Test {
+  protected:
+    void SetUp() override {
+        runtime_start();
+        gl_pixel_format = gl_pixel_format_settings{};
+        os_set_environment("QXGFX", "OpenGL");
+        const int32_t result = screen_res(640, 480, 32, 1, opengl, 0);
+        os_set_environment("QXGFX", nullptr);
+        ASSERT_EQ(result, 0);
+        ASSERT_EQ(gfx_screen->driver, &opengl_driver);
+        window = window_state.hwnd;
+        gl_poll_events();
+    }
+    void TearDown() override {
+        close_screen();
+        gl_pixel_format = gl_pixel_format_settings{};
+    }
+    // Polls like a frame loop for up to two seconds, until the key reads as wanted.
+    bool key_reads(int32_t scancode, uint8_t wanted) {
+        for (int32_t waited = 0; waited < 2000; waited += 20) {
+            gl_poll_events();
+            if (gfx_screen->key_state[scancode] == wanted) return true;
+            Sleep(20);
+        }
+        return false;
+    }
+    HWND window = nullptr;
+};
+
+TEST_F(OpenglScreen, WindowHasCurrentContextAndExtensions) {
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_NE(wglGetCurrentContext(), nullptr);
+    EXPECT_EQ(has_extension("GL_EXT_bgra"), 1);
+    EXPECT_EQ(has_extension("GL_EXT_bgr"), 0);
+    RECT client{};
+    GetClientRect(window, &client);
+    EXPECT_EQ(client.right, 640);
+    EXPECT_EQ(client.bottom, 480);
+    EXPECT_NE(gl_get_proc_address("glActiveTextureARB"), nullptr);
+}
+
+TEST_F(OpenglScreen, KeyHeldOnTheDisplayShowsInKeyStateAfterPolling) {
+    if (!host_tool_available("xdotool")) GTEST_SKIP() << "xdotool missing";
+    SetForegroundWindow(window);
+    POINT inside{20, 20};
+    ClientToScreen(window, &inside);
+    SetCursorPos(inside.x, inside.y);
+    run_host_command("xdotool keydown space");
+    EXPECT_TRUE(key_reads(57, 1));
+    run_host_command("xdotool keyup space");
+    EXPECT_TRUE(key_reads(57, 0));
+}
+
+// Wine on a virtual display keeps its mode, so the switch may come back to the window; either
+// way the context and what was made in it survive, and the window still shows what is drawn.
+TEST_F(OpenglScreen, AltEnterKeepsContextAndTextures) {
+    const uint32_t image[8] = {image_new_header, 4, 3, 5, 12, 0, 0, 0};
+    const uint32_t texture = gl_create_texture(image, 0xFF00FF00);
+    ASSERT_NE(texture, 0u);
+    GLint width = 0;
+    GLint height = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+    EXPECT_EQ(width, 4); // 3 and 5 rounded up to powers of two
+    EXPECT_EQ(height, 8);
+    const HGLRC context = wglGetCurrentContext();
+
+    SendMessageA(window, WM_SYSKEYDOWN, VK_RETURN, (28 << 16) | (1 << 29) | 1);
+    gl_poll_events();
+    EXPECT_EQ(window_state.hwnd, window);
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_EQ(wglGetCurrentContext(), context);
+    EXPECT_EQ(glIsTexture(texture), GL_TRUE);
+    const auto style = static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE));
+    if (window_state.flags & fullscreen)
+        EXPECT_NE(style & WS_POPUP, 0u);
+    else
+        EXPECT_NE(style & WS_CAPTION, 0u);
+
+    if (!host_tool_available("xwd") || !host_tool_available("convert")) return;
+    gl_setup_2d();
+    glClearColor(0.0f, 0.5f, 1.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    gl_flip();
+    gl_poll_events();
+    settle(200);
+    screenshot shot = take_screenshot();
+    ASSERT_TRUE(shot.valid());
+    EXPECT_TRUE(near_colour(client_pixel(shot, 320, 240), 0x0080FF))
+        << std::hex << client_pixel(shot, 320, 240);
+    gl_delete_texture(texture);
+    EXPECT_EQ(glIsTexture(texture), GL_FALSE);
+}
+
+// Where the display takes the mode, the window becomes a popup covering it, and the way back
+// restores the display; the context and its textures stay throughout.
+TEST_F(OpenglScreen, AltEnterToAcceptedModeAndBack) {
+    const uint32_t image[8] = {image_new_header, 4, 16, 16, 64, 0, 0, 0};
+    const uint32_t texture = gl_create_texture(image, 0xFFFF0000);
+    const HGLRC context = wglGetCurrentContext();
+    display_changes.clear();
+    gl_system.change_display_settings = accept_display_change;
+    const LPARAM alt_enter = (28 << 16) | (1 << 29) | 1;
+
+    SendMessageA(window, WM_SYSKEYDOWN, VK_RETURN, alt_enter);
+    gl_poll_events();
+    EXPECT_NE(window_state.flags & fullscreen, 0u);
+    auto style = static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE));
+    EXPECT_NE(style & WS_POPUP, 0u);
+    EXPECT_EQ(style & WS_CAPTION, 0u);
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    EXPECT_EQ(rect.left, 0);
+    EXPECT_EQ(rect.top, 0);
+    EXPECT_EQ(rect.right, 640);
+    EXPECT_EQ(rect.bottom, 480);
+    EXPECT_TRUE(IsWindowVisible(window));
+
+    SendMessageA(window, WM_SYSKEYDOWN, VK_RETURN, alt_enter);
+    gl_poll_events();
+    gl_system.change_display_settings = gl_platform_calls.change_display_settings;
+    EXPECT_EQ(window_state.flags & fullscreen, 0u);
+    style = static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE));
+    EXPECT_NE(style & WS_CAPTION, 0u);
+    EXPECT_EQ(style & (WS_POPUP | WS_THICKFRAME), 0u);
+    RECT client{};
+    GetClientRect(window, &client);
+    EXPECT_EQ(client.right, 640);
+    EXPECT_EQ(client.bottom, 480);
+    EXPECT_EQ(display_changes, (std::vector<std::string>{"640x480x32 4", "restore 0"}));
+    EXPECT_EQ(wglGetCurrentContext(), context);
+    EXPECT_EQ(glIsTexture(texture), GL_TRUE);
+    gl_delete_texture(texture);
+}
+
+TEST(OpenglDriver, FetchModesListsOnlyTheExactDepth) {
+    std::multiset<int32_t> exact24;
+    std::multiset<int32_t> exact32;
+    DEVMODEA mode{};
+    mode.dmSize = sizeof mode;
+    for (DWORD i = 0; EnumDisplaySettingsA(nullptr, i, &mode); ++i) {
+        const auto size = static_cast<int32_t>(mode.dmPelsWidth * 65536 + mode.dmPelsHeight);
+        if (mode.dmBitsPerPel == 24) exact24.insert(size);
+        if (mode.dmBitsPerPel == 32) exact32.insert(size);
+    }
+    ASSERT_FALSE(exact32.empty());
+    int32_t count = -1;
+    int32_t* modes = gl_fetch_modes(24, &count);
+    EXPECT_EQ(count, static_cast<int32_t>(exact24.size()));
+    EXPECT_EQ(std::multiset<int32_t>(modes, modes + count), exact24);
+    std::free(modes);
+    modes = gl_fetch_modes(32, &count);
+    EXPECT_EQ(std::multiset<int32_t>(modes, modes + count), exact32);
+    std::free(modes);
+    // The GDI driver pairs 24 with 32 bits; this one does not.
+    int32_t paired = 0;
+    std::free(gdi_fetch_modes(24, &paired));
+    EXPECT_EQ(paired, static_cast<int32_t>(exact24.size() + exact32.size()));
+}
+
+} // namespace

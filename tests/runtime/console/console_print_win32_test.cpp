@@ -1,0 +1,213 @@
+#include "console_test_win32.h"
+
+#include "runtime/console/console.h"
+#include "runtime/console/console_device_win32.h"
+#include "runtime/console/console_print_win32.h"
+#include "runtime/print.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+class ConsolePrint : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        console = console_for_test();
+        console_wrap_pending = 0;
+        set_view_rows(-1, -1);
+        SetConsoleTextAttribute(console.output, 7);
+        shape(80, 25, SMALL_RECT{0, 0, 79, 24});
+    }
+
+    void TearDown() override {
+        SetConsoleTextAttribute(console.output, 7);
+        set_view_rows(-1, -1);
+    }
+
+    // A buffer of width x height cells showing window; every row filled with its own letter
+    // ('a' + row % 26) in attribute 7, and the region read.
+    void shape(int width, int height, SMALL_RECT window) {
+        SMALL_RECT small{0, 0, 0, 0};
+        SetConsoleWindowInfo(console.output, TRUE, &small);
+        ASSERT_TRUE(SetConsoleScreenBufferSize(
+            console.output, COORD{static_cast<SHORT>(width), static_cast<SHORT>(height)}));
+        ASSERT_TRUE(SetConsoleWindowInfo(console.output, TRUE, &window));
+        label_rows();
+        view_update();
+    }
+
+    void label_rows() {
+        CONSOLE_SCREEN_BUFFER_INFO buffer = info();
+        for (SHORT row = 0; row < buffer.dwSize.Y; ++row) {
+            DWORD done = 0;
+            FillConsoleOutputCharacterA(console.output, static_cast<char>('a' + row % 26),
+                                        static_cast<DWORD>(buffer.dwSize.X), COORD{0, row}, &done);
+            FillConsoleOutputAttribute(console.output, 7, static_cast<DWORD>(buffer.dwSize.X),
+                                       COORD{0, row}, &done);
+        }
+    }
+
+    CONSOLE_SCREEN_BUFFER_INFO info() {
+        CONSOLE_SCREEN_BUFFER_INFO result{};
+        GetConsoleScreenBufferInfo(console.output, &result);
+        return result;
+    }
+
+    std::string row_text(int row, int length = 80) {
+        std::string cells(static_cast<size_t>(length), '\0');
+        DWORD read = 0;
+        ReadConsoleOutputCharacterA(console.output, cells.data(), static_cast<DWORD>(length),
+                                    COORD{0, static_cast<SHORT>(row)}, &read);
+        cells.resize(read);
+        return cells;
+    }
+
+    static std::string labelled(int row) {
+        return std::string(80, static_cast<char>('a' + row % 26));
+    }
+
+    WORD attribute_at(int column, int row) {
+        WORD attribute = 0;
+        DWORD read = 0;
+        ReadConsoleOutputAttribute(console.output, &attribute, 1,
+                                   COORD{static_cast<SHORT>(column), static_cast<SHORT>(row)},
+                                   &read);
+        return attribute;
+    }
+
+    void cursor_to(int column, int row) {
+        SetConsoleCursorPosition(console.output,
+                                 COORD{static_cast<SHORT>(column), static_cast<SHORT>(row)});
+    }
+
+    void expect_cursor(int column, int row) {
+        EXPECT_EQ(info().dwCursorPosition.X, column);
+        EXPECT_EQ(info().dwCursorPosition.Y, row);
+    }
+
+    void print(const std::string& bytes, int32_t mask = 0) {
+        print_bytes(bytes.data(), static_cast<int32_t>(bytes.size()), mask);
+    }
+
+    test_console console{};
+};
+
+TEST_F(ConsolePrint, BottomRowOfATallerBufferMovesTheTextDownAndTheWindowFollows) {
+    shape(80, 100, SMALL_RECT{0, 0, 79, 24});
+    cursor_to(0, 24);
+    print("A\n");
+    EXPECT_EQ(row_text(0), labelled(0)); // nothing scrolled
+    EXPECT_EQ(row_text(24), "A" + labelled(24).substr(1));
+    expect_cursor(0, 25);
+    EXPECT_EQ(info().srWindow.Top, 1);
+    EXPECT_EQ(info().srWindow.Bottom, 25);
+    text_locate(1, 1, -1); // the region followed the window
+    expect_cursor(0, 1);
+
+    // One row of room left for three: the region moves down by one, the buffer scrolls by two.
+    shape(80, 100, SMALL_RECT{0, 74, 79, 98});
+    cursor_to(0, 98);
+    print("A\n\n\n");
+    EXPECT_EQ(row_text(96), "A" + labelled(98).substr(1));
+    EXPECT_EQ(row_text(95), labelled(97));
+    EXPECT_EQ(row_text(99), std::string(80, ' '));
+    expect_cursor(0, 99);
+    EXPECT_EQ(info().srWindow.Top, 75);
+    EXPECT_EQ(info().srWindow.Bottom, 99);
+}
+
+TEST_F(ConsolePrint, LastCellParksTheCursorUntilTheNextPrintScrolls) {
+    cursor_to(75, 24);
+    print("VWXYZ");
+    expect_cursor(79, 24);
+    EXPECT_EQ(row_text(0), labelled(0));
+    EXPECT_EQ(console_wrap_pending, 1);
+    print("F");
+    EXPECT_EQ(row_text(0), labelled(1));
+    EXPECT_EQ(row_text(23), labelled(24).substr(0, 75) + "VWXYZ");
+    EXPECT_EQ(row_text(24), "F" + std::string(79, ' '));
+    expect_cursor(1, 24);
+
+    // An empty print settles the wrap only with mask 0x8.
+    label_rows();
+    cursor_to(75, 24);
+    print("VWXYZ");
+    print("");
+    expect_cursor(79, 24);
+    print("", print_settle_wrap);
+    EXPECT_EQ(row_text(23), labelled(24).substr(0, 75) + "VWXYZ");
+    EXPECT_EQ(row_text(24), std::string(80, ' '));
+    expect_cursor(0, 24);
+
+    // Placing the cursor drops the pending wrap: the next print starts where it was put.
+    label_rows();
+    cursor_to(75, 24);
+    print("VWXYZ");
+    text_locate(3, 5, -1);
+    print("Q");
+    EXPECT_EQ(row_text(2), labelled(2).substr(0, 4) + "Q" + labelled(2).substr(5));
+    EXPECT_EQ(row_text(0), labelled(0));
+    expect_cursor(5, 2);
+}
+
+TEST_F(ConsolePrint, ATextViewScrollsOnlyItsRows) {
+    ASSERT_EQ(text_view(5, 10, 0), 5 | (10 << 16)); // rows 4 to 9
+    cursor_to(0, 9);
+    print("\n");
+    EXPECT_EQ(row_text(3), labelled(3));
+    EXPECT_EQ(row_text(4), labelled(5));
+    EXPECT_EQ(row_text(8), labelled(9));
+    EXPECT_EQ(row_text(9), std::string(80, ' '));
+    EXPECT_EQ(row_text(10), labelled(10));
+    expect_cursor(0, 9);
+    EXPECT_EQ(info().srWindow.Top, 0);
+
+    // Four of six rows: two stay, and the rows between them and the cleared ones are cleared.
+    label_rows();
+    print("\n\n\n\n");
+    EXPECT_EQ(row_text(4), labelled(8));
+    EXPECT_EQ(row_text(5), labelled(9));
+    for (int row = 6; row <= 9; ++row)
+        EXPECT_EQ(row_text(row), std::string(80, ' ')) << row;
+    EXPECT_EQ(row_text(10), labelled(10));
+
+    // The whole height clears the view.
+    label_rows();
+    print("\n\n\n\n\n\n");
+    EXPECT_EQ(row_text(3), labelled(3));
+    for (int row = 4; row <= 9; ++row)
+        EXPECT_EQ(row_text(row), std::string(80, ' ')) << row;
+    EXPECT_EQ(row_text(10), labelled(10));
+    expect_cursor(0, 9);
+}
+
+TEST_F(ConsolePrint, WrittenAndClearedCellsTakeTheCurrentAttribute) {
+    SetConsoleTextAttribute(console.output, 0x1E);
+    cursor_to(0, 24);
+    print("AB\n");
+    EXPECT_EQ(row_text(23).substr(0, 3), "ABy");
+    EXPECT_EQ(attribute_at(0, 23), 0x1E);
+    EXPECT_EQ(attribute_at(1, 23), 0x1E);
+    EXPECT_EQ(attribute_at(2, 23), 7);
+    EXPECT_EQ(attribute_at(0, 24), 0x1E);
+    EXPECT_EQ(attribute_at(79, 24), 0x1E);
+
+    ASSERT_EQ(text_view(2, 4, 0), 2 | (4 << 16));
+    cursor_to(0, 3);
+    print("\n\n\n\n"); // clears the view's three rows
+    EXPECT_EQ(row_text(1), std::string(80, ' '));
+    EXPECT_EQ(attribute_at(40, 2), 0x1E);
+    EXPECT_EQ(attribute_at(40, 4), 7);
+}
+
+TEST_F(ConsolePrint, BeforeTheRegionIsReadPrintingWritesToTheHandle) {
+    console_state_clear();
+    cursor_to(0, 5);
+    print("hi\n");
+    EXPECT_EQ(console_state.region_read, 0);
+    EXPECT_EQ(row_text(5).substr(0, 3), "hif");
+}
+
+} // namespace
