@@ -1,10 +1,14 @@
 // Time of one frame's model step for 10,000 clouds: the median over many frames, beside a
 // baseline measured in the same run, the 50,000 random draws that the step cannot avoid; then
 // (natively, with valgrind installed) the step's instructions per frame under callgrind, with
-// the shares of the random generator and of the sine and cosine.
-//   step_bench [frames]       (default 400)
-//   step_bench --count N      N steps and nothing else: what callgrind counts
+// the share of the random generator, and the instructions of one frame's sines and cosines
+// (10,000 phases through the batch form of the step's two-at-a-time routine, which the step
+// runs inline).
+//   step_bench [frames]          (default 400)
+//   step_bench --count N         N steps and nothing else: what callgrind counts
+//   step_bench --count-sines N   N frames' sines and cosines and nothing else
 #include "app/model.h"
+#include "app/orbit_math.h"
 #include "bench/instruction_count.h"
 #include "runtime/random.h"
 #include "runtime/runtime.h"
@@ -39,7 +43,8 @@ int main(int argc, char** argv) {
     runtime_start();
     runtime_init(argc, argv, 0);
     const bool counting = argc > 2 && std::strcmp(argv[1], "--count") == 0;
-    const int frames = std::max(1, argc > 1 ? std::atoi(argv[counting ? 2 : 1]) : 400);
+    const bool sines = argc > 2 && std::strcmp(argv[1], "--count-sines") == 0;
+    const int frames = std::max(1, argc > 1 ? std::atoi(argv[counting || sines ? 2 : 1]) : 400);
 
     model_state state;
     if (model_allocate(&state) != 0) {
@@ -54,6 +59,12 @@ int main(int argc, char** argv) {
             model_step(&state);
             model_keep_previous(&state);
         }
+        return 0;
+    }
+    if (sines) {
+        std::vector<double> sine(cloud_count), cosine(cloud_count);
+        for (int i = 0; i < frames; ++i)
+            orbit_sincos_batch(state.phase + 1, sine.data(), cosine.data(), cloud_count);
         return 0;
     }
     for (int i = 0; i < std::min(frames, 20); ++i) {
@@ -94,6 +105,10 @@ int main(int argc, char** argv) {
     };
     std::printf("step_instructions_per_frame %lld\n", per_frame("model_step"));
     std::printf("draws_instructions_per_frame %lld\n", per_frame("random_"));
-    std::printf("sine_cosine_instructions_per_frame %lld\n", per_frame("orbit_sincos"));
+    const std::vector<function_count> sineCounts = callgrind_counts(
+        argv[0], "orbit_sincos_batch*", "--count-sines " + std::to_string(counted_frames));
+    std::printf(
+        "sine_cosine_instructions_per_frame %lld\n",
+        static_cast<long long>(instructions_of(sineCounts, "orbit_sincos_batch") / counted_frames));
     return 0;
 }
