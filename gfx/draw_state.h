@@ -60,6 +60,12 @@ extern copy_pixels_routine copy_depth; // count in pixels
 extern fill_bytes_routine fill_bytes;  // mmx_fill8 or memset
 extern copy_bytes_routine copy_bytes;  // mmx_copy or memcpy
 
+// The plain fills and blends, installed where the processor has no MMX.
+void plain_fill16(void* destination, uint32_t colour, size_t count);
+void plain_fill32(void* destination, uint32_t colour, size_t count);
+void plain_blend_pixel32(draw_state* state, int32_t x, int32_t y, uint32_t colour);
+void plain_blend_span32(void* destination, uint32_t colour, size_t count);
+
 // Installs the pixel routines for a pixel size of bpp bytes. With MMX present (and a screen
 // open) sets context flag 0x1000000 and uses the MMX fills, copies and blends.
 void select_pixel_routines(int32_t bpp);
@@ -77,7 +83,12 @@ constexpr int32_t coords_no_colour = INT32_MIN;
 constexpr uint32_t image_new_header = 7;
 
 draw_state* get_draw_state();
-void prepare_target(draw_state* state, void* image);
+// Makes image (null: the screen) the drawing target; false, with the target left as it was,
+// for an image whose header is impossible or whose line table cannot be grown, and for the
+// screen when its line table is missing.
+bool prepare_target(draw_state* state, void* image);
+// How prepare_target grows the line table (realloc). Tests replace it to make it fail.
+extern void* (*line_table_reallocate)(void* lines, size_t size);
 void select_transfer(draw_state* state, uint32_t colour);
 uint32_t convert_color(int32_t target_bpp, uint32_t colour);
 void apply_relative(draw_state* state, int32_t type, float* x1, float* y1, float* x2, float* y2);

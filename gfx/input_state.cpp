@@ -40,6 +40,8 @@ int32_t take_key_hit() {
     return hit;
 }
 
+// The read and the clearing of key_hit under one hold of the lock: a key posted between them
+// would otherwise lose its hit, and a later sleep would miss it.
 int32_t get_key() {
     screen_lock();
     int32_t code = 0;
@@ -47,8 +49,8 @@ int32_t get_key() {
         code = key_buffer[key_head];
         key_head = (key_head + 1) & (key_buffer_size - 1);
     }
+    key_hit_flag = 0;
     screen_unlock(1, 0);
-    take_key_hit();
     return code;
 }
 

@@ -22,14 +22,8 @@ uint32_t get32(draw_state* s, int32_t x, int32_t y) {
     return reinterpret_cast<uint32_t*>(s->lines[y])[x];
 }
 
-void fill8(void* d, uint32_t c, size_t n) { fill_bytes(d, c, n); }
-void fill16(void* d, uint32_t c, size_t n) {
-    auto* p = static_cast<uint16_t*>(d);
-    for (size_t i = 0; i < n; ++i) p[i] = static_cast<uint16_t>(c);
-}
-void fill32(void* d, uint32_t c, size_t n) {
-    auto* p = static_cast<uint32_t*>(d);
-    for (size_t i = 0; i < n; ++i) p[i] = c;
+void fill8(void* d, uint32_t c, size_t n) {
+    fill_bytes(d, c, n);
 }
 
 // The blend keeps the source's alpha; the MMX blends blend the top byte like the others.
@@ -38,14 +32,6 @@ uint32_t blend(uint32_t s, uint32_t d) {
     uint32_t rb = ((d & 0xFF00FF) + ((((s & 0xFF00FF) - (d & 0xFF00FF)) * a) >> 8)) & 0xFF00FF;
     uint32_t gg = ((d & 0xFF00) + ((((s & 0xFF00) - (d & 0xFF00)) * a) >> 8)) & 0xFF00;
     return rb | gg | (s & 0xFF000000);
-}
-void put_blend32(draw_state* s, int32_t x, int32_t y, uint32_t c) {
-    uint32_t* p = reinterpret_cast<uint32_t*>(s->lines[y]) + x;
-    *p = blend(c, *p);
-}
-void fill_blend32(void* d, uint32_t c, size_t n) {
-    auto* p = static_cast<uint32_t*>(d);
-    for (size_t i = 0; i < n; ++i) p[i] = blend(c, p[i]);
 }
 
 void copy1(void* d, const void* s, size_t n) { copy_bytes(d, s, n); }
@@ -57,12 +43,32 @@ void plain_copy_bytes(void* d, const void* s, size_t n) { std::memcpy(d, s, n); 
 
 } // namespace
 
+void plain_fill16(void* d, uint32_t c, size_t n) {
+    auto* p = static_cast<uint16_t*>(d);
+    for (size_t i = 0; i < n; ++i)
+        p[i] = static_cast<uint16_t>(c);
+}
+void plain_fill32(void* d, uint32_t c, size_t n) {
+    auto* p = static_cast<uint32_t*>(d);
+    for (size_t i = 0; i < n; ++i)
+        p[i] = c;
+}
+void plain_blend_pixel32(draw_state* s, int32_t x, int32_t y, uint32_t c) {
+    uint32_t* p = reinterpret_cast<uint32_t*>(s->lines[y]) + x;
+    *p = blend(c, *p);
+}
+void plain_blend_span32(void* d, uint32_t c, size_t n) {
+    auto* p = static_cast<uint32_t*>(d);
+    for (size_t i = 0; i < n; ++i)
+        p[i] = blend(c, p[i]);
+}
+
 put_pixel_routine put_plain = put32;
 get_pixel_routine get_plain = get32;
-fill_pixels_routine fill_plain = fill32;
+fill_pixels_routine fill_plain = plain_fill32;
 put_pixel_routine put_blend = put32;
-fill_pixels_routine fill_blend = fill32;
-fill_pixels_routine fill_depth = fill32;
+fill_pixels_routine fill_blend = plain_fill32;
+fill_pixels_routine fill_depth = plain_fill32;
 copy_pixels_routine copy_depth = copy4;
 fill_bytes_routine fill_bytes = plain_fill_bytes;
 copy_bytes_routine copy_bytes = plain_copy_bytes;
@@ -87,15 +93,15 @@ void select_pixel_routines(int32_t bpp) {
     case 2:
         put_plain = put_blend = put16;
         get_plain = get16;
-        fill_plain = fill_blend = mmx ? mmx_fill16 : fill16;
+        fill_plain = fill_blend = mmx ? mmx_fill16 : plain_fill16;
         copy_depth = copy2;
         break;
     default:
         put_plain = put32;
         get_plain = get32;
-        fill_plain = mmx ? mmx_fill32 : fill32;
-        put_blend = alpha ? (mmx ? mmx_blend_pixel32 : put_blend32) : put32;
-        fill_blend = alpha ? (mmx ? mmx_blend_span32 : fill_blend32) : fill_plain;
+        fill_plain = mmx ? mmx_fill32 : plain_fill32;
+        put_blend = alpha ? (mmx ? mmx_blend_pixel32 : plain_blend_pixel32) : put32;
+        fill_blend = alpha ? (mmx ? mmx_blend_span32 : plain_blend_span32) : fill_plain;
         copy_depth = copy4;
         break;
     }

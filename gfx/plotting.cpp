@@ -4,6 +4,8 @@
 #include "gfx/screen.h"
 #include "runtime/runtime.h"
 
+#include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <emmintrin.h>
@@ -23,7 +25,7 @@ struct image_header {
 void point_lines_at_screen(draw_state* s) {
     uint8_t* page = gfx_screen->pages[s->work_page];
     for (int32_t i = 0; i < gfx_screen->height; ++i)
-        s->lines[i] = page + i * gfx_screen->pitch;
+        s->lines[i] = page + static_cast<ptrdiff_t>(i) * gfx_screen->pitch;
 }
 
 // Rebuilds the state for a newly opened screen.
@@ -57,11 +59,56 @@ draw_state* get_draw_state() {
     return plot_state;
 }
 
-void prepare_target(draw_state* s, void* image) {
+void* (*line_table_reallocate)(void* lines, size_t size) = std::realloc;
+
+namespace {
+
+struct image_geometry {
+    int32_t width;
+    int32_t height;
+    int32_t bpp;
+    int32_t pitch;
+    uint8_t* data;
+    bool new_header;
+};
+
+// The image's geometry from its header; false for a header that no image in memory can have:
+// a pixel size other than 1, 2 or 4 bytes, lines shorter than their pixels, or sizes past the
+// address space (then i * pitch would overflow as well).
+bool read_image_header(void* image, image_geometry* g) {
+    const auto* header = static_cast<const image_header*>(image);
+    if (header->kind == image_new_header) {
+        g->new_header = true;
+        g->data = static_cast<uint8_t*>(image) + 32;
+        if (header->bpp != 1 && header->bpp != 2 && header->bpp != 4) return false;
+        if (header->width > INT32_MAX || header->height > INT32_MAX || header->pitch > INT32_MAX)
+            return false;
+        g->bpp = static_cast<int32_t>(header->bpp);
+        g->width = static_cast<int32_t>(header->width);
+        g->height = static_cast<int32_t>(header->height);
+        g->pitch = static_cast<int32_t>(header->pitch);
+    } else {
+        const auto* bytes = static_cast<const uint8_t*>(image);
+        g->new_header = false;
+        g->data = static_cast<uint8_t*>(image) + 4;
+        g->width = bytes[0] >> 3 | bytes[1] << 5;
+        g->height = bytes[2] | bytes[3] << 8;
+        g->bpp = gfx_screen->bpp;
+        g->pitch = g->width * g->bpp;
+    }
+    const uint64_t row_bytes = static_cast<uint64_t>(g->width) * static_cast<uint64_t>(g->bpp);
+    if (row_bytes > static_cast<uint64_t>(g->pitch)) return false;
+    const uint64_t last_row = g->height > 0 ? static_cast<uint64_t>(g->height - 1) : 0;
+    return last_row * static_cast<uint64_t>(g->pitch) + row_bytes <= PTRDIFF_MAX;
+}
+
+} // namespace
+
+bool prepare_target(draw_state* s, void* image) {
     s->straight_id = 0;
     if (!image) {
-        if ((s->flags & (draw_prepare_screen | draw_image_target)) &&
-            s->lines_capacity >= gfx_screen->height) {
+        if (s->flags & (draw_prepare_screen | draw_image_target)) {
+            if (s->lines_capacity < gfx_screen->height) return false;
             std::memcpy(&s->view_x, s->saved_view, sizeof s->saved_view);
             s->target_bpp = gfx_screen->bpp;
             s->target_pitch = gfx_screen->pitch;
@@ -70,44 +117,31 @@ void prepare_target(draw_state* s, void* image) {
             s->flags &= ~(draw_prepare_screen | draw_image_target);
         }
         s->target = nullptr;
-        return;
+        return true;
     }
-    if (image == s->target) return;
-    int32_t width, height, bpp, pitch;
-    uint8_t* data;
-    const auto* header = static_cast<const image_header*>(image);
-    if (header->kind == image_new_header) {
-        bpp = static_cast<int32_t>(header->bpp);
-        width = static_cast<int32_t>(header->width);
-        height = static_cast<int32_t>(header->height);
-        pitch = static_cast<int32_t>(header->pitch);
-        data = static_cast<uint8_t*>(image) + 32;
-    } else {
-        const auto* bytes = static_cast<const uint8_t*>(image);
-        width = bytes[0] >> 3 | bytes[1] << 5;
-        height = bytes[2] | bytes[3] << 8;
-        bpp = gfx_screen->bpp;
-        pitch = width * bpp;
-        data = static_cast<uint8_t*>(image) + 4;
-    }
-    if (height > s->lines_capacity) {
-        auto* lines = static_cast<uint8_t**>(std::realloc(s->lines, sizeof(uint8_t*) * height));
-        if (!lines) return; // the target stays as it was
+    if (image == s->target) return true;
+    image_geometry g{};
+    if (!read_image_header(image, &g)) return false;
+    if (g.height > s->lines_capacity) {
+        auto* lines = static_cast<uint8_t**>(
+            line_table_reallocate(s->lines, sizeof(uint8_t*) * static_cast<size_t>(g.height)));
+        if (!lines) return false; // the target stays as it was
         s->lines = lines;
-        s->lines_capacity = height;
+        s->lines_capacity = g.height;
     }
     if (!s->target && !(s->flags & draw_image_target))
         std::memcpy(s->saved_view, &s->view_x, sizeof s->saved_view);
     s->view_x = s->view_y = 0;
-    s->view_w = width;
-    s->view_h = height;
-    s->target_bpp = bpp;
-    s->target_pitch = pitch;
-    if (header->kind == image_new_header) select_pixel_routines(bpp);
-    for (int32_t i = 0; i < height; ++i)
-        s->lines[i] = data + i * pitch;
+    s->view_w = g.width;
+    s->view_h = g.height;
+    s->target_bpp = g.bpp;
+    s->target_pitch = g.pitch;
+    if (g.new_header) select_pixel_routines(g.bpp);
+    for (int32_t i = 0; i < g.height; ++i)
+        s->lines[i] = g.data + static_cast<ptrdiff_t>(i) * g.pitch;
     s->flags |= draw_image_target;
     s->target = image;
+    return true;
 }
 
 void select_transfer(draw_state* s, uint32_t colour) {
@@ -244,10 +278,11 @@ void note_straight(draw_state* s, const gfx_context* c) {
                                     int32_t type, int32_t preset) {
     draw_state* s = get_draw_state();
     if (!s || !s->lines) return;
-    if (target || (s->flags & (draw_prepare_screen | draw_image_target)))
-        prepare_target(s, target);
-    else
+    if (target || (s->flags & (draw_prepare_screen | draw_image_target))) {
+        if (!prepare_target(s, target)) return; // a refused image draws nowhere
+    } else {
         s->target = nullptr;
+    }
     if (type < 0)
         colour = preset ? s->bg_color : s->fg_color;
     else
@@ -264,11 +299,11 @@ void note_straight(draw_state* s, const gfx_context* c) {
 
 // Every case of plot_pixel. The program's case takes the straight path: an absolute point in a
 // given colour on the 32-bit screen without blending, once plot_general has prepared it
-// (straight_id). The steps of the general case that
-// this case fixes are left out: the target is already the screen, the colour passes unchanged,
-// and the plain routines are already chosen (so the put is the plain 32-bit one, done here). A
-// driver without lock and unlock (the null driver) makes the screen lock a pair of counter moves
-// that cancel, so those are left out too.
+// (straight_id). The steps of the general case that this case fixes are left out: the target
+// is already the screen, the colour passes unchanged, and the plain routines are already
+// chosen (so the put is the plain 32-bit one, done here). A driver without lock and unlock (the
+// null driver) makes the screen lock a pair of counter moves that cancel, so those are left out
+// too; plot_pixel itself does that case inline.
 void plot_pixel_any(void* target, float x, float y, uint32_t colour, int32_t type, int32_t preset) {
     gfx_context* c = gfx_screen;
     if (!c) return;

@@ -36,7 +36,8 @@ int32_t page_set(int32_t work, int32_t visible) {
     if (work < 0 && visible < 0) work = visible = 0;
     if (work >= 0 && work < c->num_pages) {
         s->work_page = work;
-        for (int32_t i = 0; i < c->height; ++i) s->lines[i] = c->pages[work] + i * c->pitch;
+        for (int32_t i = 0; i < c->height; ++i)
+            s->lines[i] = c->pages[work] + static_cast<ptrdiff_t>(i) * c->pitch;
     }
     if (visible >= 0 && visible < c->num_pages && visible != c->visible_page) {
         screen_lock();

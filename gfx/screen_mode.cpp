@@ -2,6 +2,7 @@
 #include "gfx/builtin_data.h"
 #include "gfx/draw_state.h"
 #include "gfx/gfx_context.h"
+#include "gfx/graphics_text.h"
 #include "gfx/input_state.h"
 #include "gfx/palette.h"
 #include "gfx/screen.h"
@@ -53,15 +54,16 @@ char title_buffer[128];
 void view_update_nothing() {}
 int32_t input_not_redirected() { return 0; }
 
-// The graphics library's console operations, in slot order. Text output and line input are
-// not part of this program yet; their slots stay absent.
+// The graphics library's console operations, in slot order.
 constexpr console_hooks_table graphics_hooks = {
     key_read_text_graphics, key_wait, key_hit,
-    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    text_clear_graphics, text_color_graphics, text_locate_graphics, text_width_graphics,
+    text_column_graphics, text_row_graphics, text_position_graphics, text_size_graphics,
+    text_print_graphics, text_print_wide_graphics, read_string_graphics,
     key_down, mouse_read, mouse_set,
     port_read, port_write,
     view_update_nothing,
-    nullptr, nullptr, nullptr,
+    line_input_graphics, line_input_wide_graphics, read_cell_graphics,
     key_sleep, input_not_redirected, page_copy, page_set,
 };
 

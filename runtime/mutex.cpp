@@ -8,10 +8,17 @@ struct mutex {
     os_semaphore* semaphore;
 };
 
+os_semaphore* (*mutex_semaphore_create)(int32_t initial, int32_t maximum) = os_semaphore_create;
+
+// A mutex without its semaphore would let every lock through: none is returned instead.
 mutex* mutex_create() {
     auto* m = static_cast<mutex*>(std::malloc(sizeof(mutex)));
     if (!m) return nullptr;
-    m->semaphore = os_semaphore_create(1, 1);
+    m->semaphore = mutex_semaphore_create(1, 1);
+    if (!m->semaphore) {
+        std::free(m);
+        return nullptr;
+    }
     return m;
 }
 

@@ -79,28 +79,40 @@ void program_end(int32_t code) { std::exit(code); }
 
 int32_t exit_handler_add(void (*handler)()) { return std::atexit(handler) == 0 ? 0 : -1; }
 
+void* (*context_allocate)(size_t count, size_t size) = std::calloc;
+
+namespace {
+
+// The slot's record, allocated on first request; null when there is no memory for it.
+void* slot_record(int32_t index, size_t size) {
+    if (!context.slots[index]) context.slots[index] = context_allocate(1, size ? size : 1);
+    return context.slots[index];
+}
+
+} // namespace
+
 void* context_slot(int32_t index, size_t size) {
     if (index < 0 || index >= context_slot_count) {
         error_set(error_argument);
         return nullptr;
     }
-    if (!context.slots[index]) {
-        context.slots[index] = std::calloc(1, size ? size : 1);
-        if (!context.slots[index]) error_set(error_memory);
-    }
-    return context.slots[index];
+    void* record = slot_record(index, size);
+    if (!record) error_set(error_memory);
+    return record;
 }
 
+// Without memory for the error record the number cannot be kept; error_number then reports
+// the want of memory. Reporting that through error_set would only fail the same way again.
 int32_t error_set(int32_t number) {
     auto* record =
-        static_cast<error_record*>(context_slot(context_slot_error, sizeof(error_record)));
+        static_cast<error_record*>(slot_record(context_slot_error, sizeof(error_record)));
     if (record) record->number = number;
     return number;
 }
 
 int32_t error_number() {
     auto* record =
-        static_cast<error_record*>(context_slot(context_slot_error, sizeof(error_record)));
+        static_cast<error_record*>(slot_record(context_slot_error, sizeof(error_record)));
     return record ? record->number : error_memory;
 }
 

@@ -27,6 +27,9 @@ int32_t exit_handler_add(void (*handler)());
 // The record of slot index (0 to 4), allocated zero-filled on first request with size bytes.
 // Null for a bad index (error 1) or when the memory is not available (error 4).
 void* context_slot(int32_t index, size_t size);
+// The slots' allocator, zero-filling like calloc (its default). Tests replace it to make an
+// allocation fail.
+extern void* (*context_allocate)(size_t count, size_t size);
 
 // Stores number as the current run-time error number and returns it.
 int32_t error_set(int32_t number);

@@ -13,13 +13,13 @@ namespace {
 // Stores the 8-byte pattern blocks times from destination onward.
 inline void fill_blocks(uint8_t* destination, __m64 pattern, size_t blocks) {
     for (; blocks >= 4; blocks -= 4, destination += 32) {
-        store64(destination, pattern);
-        store64(destination + 8, pattern);
-        store64(destination + 16, pattern);
-        store64(destination + 24, pattern);
+        move_store64(destination, pattern);
+        move_store64(destination + 8, pattern);
+        move_store64(destination + 16, pattern);
+        move_store64(destination + 24, pattern);
     }
     for (; blocks > 0; --blocks, destination += 8)
-        store64(destination, pattern);
+        move_store64(destination, pattern);
 }
 
 inline __m64 pattern32(uint32_t value) {
@@ -57,18 +57,26 @@ void mmx_copy(void* destination, const void* source, size_t count) {
         s += 4;
     }
     size_t blocks = count / 8;
-    for (; blocks >= 4; blocks -= 4, d += 32, s += 32) {
-        const __m64 a = load64(s);
-        const __m64 b = load64(s + 8);
-        const __m64 c = load64(s + 16);
-        const __m64 e = load64(s + 24);
-        store64(d, a);
-        store64(d + 8, b);
-        store64(d + 16, c);
-        store64(d + 24, e);
+    for (; blocks >= 8; blocks -= 8, d += 64, s += 64) {
+        const __m64 a = move_load64(s);
+        const __m64 b = move_load64(s + 8);
+        const __m64 c = move_load64(s + 16);
+        const __m64 e = move_load64(s + 24);
+        const __m64 f = move_load64(s + 32);
+        const __m64 g = move_load64(s + 40);
+        const __m64 h = move_load64(s + 48);
+        const __m64 i = move_load64(s + 56);
+        move_store64(d, a);
+        move_store64(d + 8, b);
+        move_store64(d + 16, c);
+        move_store64(d + 24, e);
+        move_store64(d + 32, f);
+        move_store64(d + 40, g);
+        move_store64(d + 48, h);
+        move_store64(d + 56, i);
     }
     for (; blocks > 0; --blocks, d += 8, s += 8)
-        store64(d, load64(s));
+        move_store64(d, move_load64(s));
     _mm_empty();
 }
 
@@ -101,7 +109,7 @@ void mmx_fill16(void* destination, uint32_t value, size_t count) {
     }
     const __m64 pattern = pattern32(word);
     if (count & 4) {
-        store64(d, pattern);
+        move_store64(d, pattern);
         d += 8;
     }
     fill_blocks(d, pattern, (count / 8) * 2);
@@ -116,12 +124,12 @@ void mmx_fill32(void* destination, uint32_t value, size_t count) {
     }
     const __m64 pattern = pattern32(value);
     if (count & 2) {
-        store64(d, pattern);
+        move_store64(d, pattern);
         d += 8;
     }
     if (count & 4) {
-        store64(d, pattern);
-        store64(d + 8, pattern);
+        move_store64(d, pattern);
+        move_store64(d + 8, pattern);
         d += 16;
     }
     fill_blocks(d, pattern, (count / 8) * 4);

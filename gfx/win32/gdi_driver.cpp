@@ -76,10 +76,20 @@ int32_t choose_conversion() {
     const size_t row_pixels = static_cast<size_t>((width + 3) & ~3);
     dib_buffer = static_cast<uint8_t*>(
         std::calloc(row_pixels * static_cast<size_t>(window_state.height), bytes_per_pixel));
-    return dib_buffer ? 0 : -1;
+    if (dib_buffer) return 0;
+    window_state.blitter = nullptr; // no conversion without rows to convert into
+    return -1;
+}
+
+// Whether there is a presentation to draw into: a window, its bitmap header and, with a
+// conversion, the converted rows. A fullscreen switch that could make neither presentation
+// leaves none.
+bool presenting() {
+    return window_state.hwnd && bitmap_info && (!window_state.blitter || dib_buffer);
 }
 
 void apply_palette(HDC dc) {
+    if (!bitmap_info) return;
     for (int32_t i = 0; i < 256; ++i) {
         bitmap_info->colors[i].rgbRed = window_state.palette[i].peRed;
         bitmap_info->colors[i].rgbGreen = window_state.palette[i].peGreen;
@@ -238,7 +248,7 @@ void gdi_close_window() {
 
 void gdi_paint() {
     const uint8_t* bits = dib_bits();
-    if (!bitmap_info || !bits) return;
+    if (!presenting() || !bits) return;
     HDC dc = GetDC(window_state.hwnd);
     if (gdi_palette) {
         SelectPalette(dc, gdi_palette, FALSE);
@@ -260,13 +270,16 @@ void gdi_window_thread(HANDLE start_event) {
     window_state.active = 1;
     while (running_now()) {
         lock();
-        HDC dc = GetDC(window_state.hwnd);
-        if (window_state.palette_changed) {
-            apply_palette(dc);
-            window_state.palette_changed = 0;
+        // Without a window, GetDC would give the whole screen's device context.
+        if (presenting()) {
+            HDC dc = GetDC(window_state.hwnd);
+            if (window_state.palette_changed) {
+                apply_palette(dc);
+                window_state.palette_changed = 0;
+            }
+            draw_dirty_rows(dc);
+            ReleaseDC(window_state.hwnd, dc);
         }
-        draw_dirty_rows(dc);
-        ReleaseDC(window_state.hwnd, dc);
         if (gfx_screen && gfx_screen->dirty)
             std::memset(gfx_screen->dirty, 0, static_cast<size_t>(window_state.height));
         if (window_state.active) refresh_key_state();

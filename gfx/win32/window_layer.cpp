@@ -16,6 +16,7 @@
 window_layer_state window_state;
 window_input_state window_input;
 CRITICAL_SECTION window_lock;
+decltype(&DuplicateHandle) window_duplicate_handle = DuplicateHandle;
 
 namespace {
 
@@ -43,10 +44,12 @@ struct thread_start {
 };
 
 // _beginthread's handle is closed by the run-time when the thread ends, so the thread waits
-// until the starter holds a duplicate of it: only then may it end.
+// until the starter holds a duplicate of it: only then may it end. The thread owns
+// handle_ready; the starter owns start_event.
 void __cdecl window_thread_main(void* argument) {
     auto* start = static_cast<thread_start*>(argument);
     WaitForSingleObject(start->handle_ready, INFINITE);
+    CloseHandle(start->handle_ready);
     HANDLE start_event = start->start_event;
     std::free(start);
     if (running_now() && window_state.window_thread) window_state.window_thread(start_event);
@@ -143,31 +146,31 @@ int32_t window_start(const char* title, int32_t width, int32_t height, int32_t d
     HANDLE handle_ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     start->start_event = start_event;
     start->handle_ready = handle_ready;
-    InitializeCriticalSection(&window_lock);
     uintptr_t started = (start_event && handle_ready) ? _beginthread(window_thread_main, 0, start)
                                                       : static_cast<uintptr_t>(-1);
     if (started == static_cast<uintptr_t>(-1) || started == 0) {
         std::free(start);
         if (start_event) CloseHandle(start_event);
         if (handle_ready) CloseHandle(handle_ready);
-        DeleteCriticalSection(&window_lock);
         return -1;
     }
     HANDLE thread = nullptr;
-    if (!DuplicateHandle(GetCurrentProcess(), reinterpret_cast<HANDLE>(started),
-                         GetCurrentProcess(), &thread, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+    if (!window_duplicate_handle(GetCurrentProcess(), reinterpret_cast<HANDLE>(started),
+                                 GetCurrentProcess(), &thread, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
         // Without a handle the thread cannot be joined: let it end without opening a window.
-        // window_lock stays initialised: the thread never takes it.
         std::atomic_ref<int32_t>(window_state.running).store(0, std::memory_order_release);
         SetEvent(handle_ready);
+        CloseHandle(start_event);
         return -1;
     }
+    // window_lock exists exactly while there is a thread to join; the thread takes it only
+    // once handle_ready is set.
     window_input.window_thread_handle = thread;
+    InitializeCriticalSection(&window_lock);
     SetEvent(handle_ready);
     HANDLE waits[2] = {start_event, thread};
     DWORD result = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
     CloseHandle(start_event);
-    CloseHandle(handle_ready);
     if (result != WAIT_OBJECT_0) return -1;
     if (flags & high_priority) SetThreadPriority(thread, THREAD_PRIORITY_ABOVE_NORMAL);
     return 0;

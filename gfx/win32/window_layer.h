@@ -82,6 +82,9 @@ extern window_input_state window_input;
 // Entered by the window thread around each pass and by the program's thread through lock.
 // Exists only while there is a window thread.
 extern CRITICAL_SECTION window_lock;
+// How window_start duplicates the window thread's handle (DuplicateHandle). Tests replace it
+// to make the duplication fail.
+extern decltype(&DuplicateHandle) window_duplicate_handle;
 
 constexpr int32_t no_cursor_position = 0xFFFF;
 constexpr UINT_PTR leave_timer_id = 2;

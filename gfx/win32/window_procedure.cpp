@@ -66,7 +66,10 @@ LRESULT fullscreen_switch(HWND window) {
     if (window_state.open_window && window_state.open_window() != 0) {
         if (window_state.close_window) window_state.close_window();
         window_state.flags ^= fullscreen;
-        window_state.open_window();
+        // Neither presentation could be made: release what the last try built, so that the
+        // driver presents nothing rather than through a half-made presentation.
+        if (window_state.open_window() != 0 && window_state.close_window)
+            window_state.close_window();
     }
     resend_palette();
     mark_all_dirty();

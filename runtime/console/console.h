@@ -25,6 +25,10 @@ int32_t view_bottom_row();
 void set_view_rows(int32_t top, int32_t bottom);
 int32_t text_locate(int32_t row, int32_t column, int32_t cursor_visible);
 void view_update();
+// Sets the text colours (flags bit 0: no foreground given, bit 1: no background given) and
+// returns the previous ones, on the graphics screen; the console's colours are left as they are
+// (0).
+uint32_t text_color(uint32_t foreground, uint32_t background, int32_t flags);
 
 // Prints length bytes on the text console, in its current colours; with no usable console
 // (output redirected) the bytes go to standard output unchanged. Mask bit 0x8: go on with

@@ -1,5 +1,5 @@
-// The text view (the rows that output and clearing of the view use) and cursor placement,
-// shared by both platforms above their console forms.
+// The text view (the rows that output and clearing of the view use), cursor placement and the
+// text colours, shared by both platforms above their console forms.
 #include "runtime/console/console.h"
 #include "runtime/console/console_screen.h"
 #include "runtime/console_hooks.h"
@@ -80,4 +80,8 @@ int32_t text_locate(int32_t row, int32_t column, int32_t cursor_visible) {
                                           : console_locate(row, column, cursor_visible);
     if (column > 0) print_column = column - 1;
     return result;
+}
+
+uint32_t text_color(uint32_t foreground, uint32_t background, int32_t flags) {
+    return console_hooks.color ? console_hooks.color(foreground, background, flags) : 0;
 }

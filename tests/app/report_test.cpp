@@ -1,13 +1,20 @@
 #include "tools/report/report.h"
 #include "tools/report/svg_plot.h"
+#include "tools/report/velocity_delay.h"
 
+#include "runtime/random.h"
 #include "runtime/runtime.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <map>
+#include <set>
 #include <sstream>
 #include <vector>
 
@@ -113,10 +120,13 @@ TEST_F(ReportTables, SummaryGivesTheMeanAndThePeaks) {
     state.lineProfile[400] = 2.5f;
     state.delay[7] = 123.25f;
     state.delayHistogram[90] = 40000.0;
-    const std::vector<std::string> lines = lines_of(summary_csv(state, 3));
+    const std::vector<std::string> lines = lines_of(summary_csv(state, 812.7, 3));
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0], "frames,delay_sum,mean_delay,profile_peak,delay_peak,histogram_peak");
-    EXPECT_EQ(lines[1], "3,30000000.100000001,1000.0000033333334,2.5,123.25,40000");
+    EXPECT_EQ(lines[0], "seed,frames,delay_sum,mean_delay,profile_peak,delay_peak,histogram_peak");
+    EXPECT_EQ(lines[1], "812.7,3,30000000.100000001,1000.0000033333334,2.5,123.25,40000");
+    // The seed in the fewest digits that read back to it, up to 17.
+    EXPECT_EQ(report_seed_text(0.1 + 0.2), "0.30000000000000004");
+    EXPECT_EQ(report_seed_text(61234.5), "61234.5");
 }
 
 TEST(ReportPlots, TicksAreRoundSteps) {
@@ -133,7 +143,10 @@ TEST(ReportPlots, TicksAreRoundSteps) {
 
 TEST_F(ReportTables, PlotsAreCompleteDocumentsWithLabels) {
     state.lineProfile[579] = 1.0f;
-    const std::string svg = line_profile_svg(state, "seed 1 & more");
+    velocity_delay_map map;
+    ASSERT_EQ(velocity_delay_allocate(&map), 0);
+    const std::string svg = line_profile_svg(state, map, "seed 1 & more");
+    velocity_delay_release(&map);
     EXPECT_EQ(svg.rfind("<svg ", 0), 0u);
     EXPECT_NE(svg.find("</svg>"), std::string::npos);
     EXPECT_NE(svg.find("Line profile"), std::string::npos);
@@ -166,6 +179,378 @@ TEST(ReportFiles, AFailedWriteLeavesNoPartialReport) {
     ASSERT_NE(plain, nullptr);
     std::fclose(plain);
     EXPECT_FALSE(report_directory_writable((scratch / "plain" / "sub").string()));
+    fs::remove_all(scratch);
+}
+
+// --- The velocity-delay map. ---
+
+// Splits a CSV line into numbers; false unless every field is a whole number text.
+bool csv_numbers(const std::string& line, size_t fields, std::vector<double>* values) {
+    values->clear();
+    std::stringstream stream(line);
+    for (std::string field; std::getline(stream, field, ',');) {
+        char* end = nullptr;
+        const double value = std::strtod(field.c_str(), &end);
+        if (field.empty() || *end != '\0') return false;
+        values->push_back(value);
+    }
+    return values->size() == fields;
+}
+
+// Checks that text is one well-formed XML element of the kinds an SVG document uses
+// (elements, quoted attributes, text, the predefined entities, character references) and
+// counts its elements by name.
+bool well_formed(const std::string& text, std::map<std::string, int>* elements,
+                 std::string* problem) {
+    size_t at = 0;
+    auto fail = [&](const std::string& why) {
+        *problem = why + " at byte " + std::to_string(at);
+        return false;
+    };
+    auto name_char = [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || c == ':' ||
+               c == '.';
+    };
+    auto read_name = [&](std::string* name) {
+        const size_t start = at;
+        while (at < text.size() && name_char(text[at]))
+            ++at;
+        *name = text.substr(start, at - start);
+        return !name->empty();
+    };
+    auto entity = [&]() { // at '&'
+        const size_t end = text.find(';', at);
+        if (end == std::string::npos) return false;
+        const std::string body = text.substr(at + 1, end - at - 1);
+        at = end + 1;
+        static const std::set<std::string> named = {"lt", "gt", "amp", "quot", "apos"};
+        if (named.count(body)) return true;
+        return body.size() > 1 && body[0] == '#' &&
+               body.find_first_not_of("0123456789", 1) == std::string::npos;
+    };
+    std::vector<std::string> open;
+    int roots = 0;
+    while (at < text.size()) {
+        if (text[at] != '<') {
+            if (open.empty() && !std::isspace(static_cast<unsigned char>(text[at])))
+                return fail("text outside the root");
+            if (text[at] == '&' ? !entity() : (++at, false)) return fail("bad entity");
+            continue;
+        }
+        if (text.compare(at, 2, "</") == 0) {
+            at += 2;
+            std::string name;
+            if (!read_name(&name) || at >= text.size() || text[at] != '>')
+                return fail("bad end tag");
+            if (open.empty() || open.back() != name) return fail("end tag " + name + " unmatched");
+            open.pop_back();
+            ++at;
+            continue;
+        }
+        ++at;
+        std::string name;
+        if (!read_name(&name)) return fail("bad start tag");
+        if (open.empty() && ++roots > 1) return fail("a second root");
+        ++(*elements)[name];
+        std::set<std::string> attributes;
+        for (;;) {
+            while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at])))
+                ++at;
+            if (at >= text.size()) return fail("unfinished tag");
+            if (text.compare(at, 2, "/>") == 0) {
+                at += 2;
+                break;
+            }
+            if (text[at] == '>') {
+                ++at;
+                open.push_back(name);
+                break;
+            }
+            std::string attribute;
+            if (!read_name(&attribute) || !attributes.insert(attribute).second)
+                return fail("bad or repeated attribute in " + name);
+            if (at + 1 >= text.size() || text[at] != '=' ||
+                (text[at + 1] != '"' && text[at + 1] != '\''))
+                return fail("unquoted attribute " + attribute);
+            const char quote = text[at + 1];
+            at += 2;
+            while (at < text.size() && text[at] != quote) {
+                if (text[at] == '<') return fail("'<' in attribute " + attribute);
+                if (text[at] == '&' ? !entity() : (++at, false)) return fail("bad entity");
+            }
+            if (at >= text.size()) return fail("unfinished attribute");
+            ++at;
+        }
+    }
+    if (!open.empty()) return fail("unclosed " + open.back());
+    if (roots != 1) return fail("no root");
+    return true;
+}
+
+// The model run as the report tool runs it, the map fed from frame 2 on, with this test's own
+// accumulation beside it from the model's bins and brightness.
+class VelocityDelay : public testing::Test {
+  protected:
+    void SetUp() override {
+        runtime_start();
+        ASSERT_EQ(model_allocate(&state), 0);
+        ASSERT_EQ(velocity_delay_allocate(&map), 0);
+    }
+    void TearDown() override {
+        velocity_delay_release(&map);
+        model_release(&state);
+        runtime_stop();
+    }
+    void run(const model_parameters& parameters, int32_t frames) {
+        model_derive(&state, parameters);
+        random_seed(812.7, 0);
+        model_clear(&state);
+        model_place_clouds(&state);
+        for (int32_t frame = 1; frame <= frames; ++frame) {
+            model_step(&state);
+            if (frame > 1) {
+                velocity_delay_add(&map, state);
+                accumulate();
+            }
+            model_keep_previous(&state);
+        }
+    }
+    void accumulate() {
+        const model_parameters& p = state.parameters;
+        for (int32_t n = 1; n <= cloud_count; ++n) {
+            const double b = brightness(state.distance[n], p.brightnessExponent);
+            int32_t v, d;
+            const bool inProfile =
+                velocity_bin(state.velocity[n], p.velocityRange, &v) && profile_bin_used(v);
+            const bool inDelays =
+                delay_bin(state.delay[n], state.delayOrigin, &d) && delay_bin_used(d);
+            if (inProfile) profile[v] += b;
+            if (inDelays) delays[d] += b;
+            if (inProfile && inDelays) {
+                cells[static_cast<size_t>(v) * histogram_slots + d] += b;
+                weightedDelay[v] += b * state.delay[n];
+            }
+        }
+    }
+    model_state state;
+    velocity_delay_map map;
+    std::vector<double> profile = std::vector<double>(histogram_slots);
+    std::vector<double> delays = std::vector<double>(histogram_slots);
+    std::vector<double> weightedDelay = std::vector<double>(histogram_slots);
+    std::vector<double> cells =
+        std::vector<double>(static_cast<size_t>(histogram_slots) * histogram_slots);
+};
+
+TEST_F(VelocityDelay, MapSumsToTheProfileAndTheDelayHistogramOfFrame2On) {
+    run(model_parameters{}, 25);
+    const std::vector<std::string> rows = lines_of(velocity_delay_csv(state, map));
+    ASSERT_GT(rows.size(), 1000u);
+    EXPECT_EQ(rows[0], "velocity_low,delay_low,brightness");
+    std::vector<double> bySpeed(histogram_slots), byDelay(histogram_slots);
+    std::set<int32_t> seen;
+    std::vector<double> value;
+    for (size_t r = 1; r < rows.size(); ++r) {
+        ASSERT_TRUE(csv_numbers(rows[r], 3, &value)) << rows[r];
+        // Edges on the bin grid, read back to bin numbers.
+        const double v = value[0] / 100.0 + 500.0, d = value[1] - state.delayOrigin + 1.0;
+        ASSERT_EQ(v, std::floor(v)) << rows[r];
+        ASSERT_EQ(d, std::floor(d)) << rows[r];
+        ASSERT_TRUE(profile_bin_used(static_cast<int32_t>(v)) &&
+                    delay_bin_used(static_cast<int32_t>(d)));
+        const int32_t cell = static_cast<int32_t>(v) * histogram_slots + static_cast<int32_t>(d);
+        ASSERT_TRUE(seen.insert(cell).second) << "twice: " << rows[r];
+        // The model's bins and brightness, summed in the same order: the very bits.
+        ASSERT_GT(value[2], 0.0);
+        ASSERT_EQ(value[2], cells[cell]) << rows[r];
+        bySpeed[static_cast<int32_t>(v)] += value[2];
+        byDelay[static_cast<int32_t>(d)] += value[2];
+    }
+    for (int32_t k = 0; k < histogram_slots; ++k) {
+        EXPECT_NEAR(bySpeed[k], profile[k], 1e-12 * profile[k]) << "velocity bin " << k;
+        EXPECT_NEAR(byDelay[k], delays[k], 1e-12 * delays[k]) << "delay bin " << k;
+    }
+    EXPECT_EQ(std::count(cells.begin(), cells.end(), 0.0) + static_cast<long>(seen.size()),
+              static_cast<long>(cells.size()));
+
+    // The mean delay of every velocity bin that holds brightness, weighted by it.
+    const std::vector<std::string> means = lines_of(velocity_delay_mean_csv(state, map));
+    EXPECT_EQ(means[0], "bin,velocity_low,brightness,mean_delay");
+    EXPECT_EQ(means.size(), 1 + static_cast<size_t>(std::count_if(profile.begin(), profile.end(),
+                                                                  [](double b) { return b > 0; })));
+    for (size_t r = 1; r < means.size(); ++r) {
+        ASSERT_TRUE(csv_numbers(means[r], 4, &value)) << means[r];
+        const int32_t k = static_cast<int32_t>(value[0]);
+        EXPECT_EQ(value[1], (k - 500) * 100.0);
+        EXPECT_NEAR(value[2], profile[k], 1e-12 * profile[k]);
+        EXPECT_NEAR(value[3], weightedDelay[k] / profile[k], 1e-12 * value[3]) << means[r];
+    }
+}
+
+// Delay range [low, high] of the filled polygon within the velocities [left, right]: from
+// its edges clipped to that column.
+bool column_extent(const std::vector<envelope_point>& polygon, double left, double right,
+                   double* low, double* high) {
+    *low = INFINITY;
+    *high = -INFINITY;
+    for (size_t i = 0; i < polygon.size(); ++i) {
+        envelope_point a = polygon[i], b = polygon[(i + 1) % polygon.size()];
+        if (a.velocity > b.velocity) std::swap(a, b);
+        if (b.velocity < left || a.velocity > right) continue;
+        auto at = [&](double v) {
+            return a.velocity == b.velocity ? a.delay
+                                            : a.delay + (b.delay - a.delay) * (v - a.velocity) /
+                                                            (b.velocity - a.velocity);
+        };
+        for (double v : {std::max(a.velocity, left), std::min(b.velocity, right)}) {
+            *low = std::min(*low, at(v));
+            *high = std::max(*high, at(v));
+        }
+        if (a.velocity == b.velocity) {
+            *low = std::min(*low, b.delay);
+            *high = std::max(*high, b.delay);
+        }
+    }
+    return *low <= *high;
+}
+
+TEST_F(VelocityDelay, EnvelopeOfARingHoldsEveryCellOfARunAtItsRadius) {
+    model_parameters p;
+    p.innerRadius = p.outerRadius = 150.0f; // every cloud at one radius, tilted as usual
+    run(p, 40);
+    std::vector<envelope_point> envelope(720);
+    ring_envelope(state, 150.0f, envelope.data(), 720);
+
+    // Single-precision positions and the chords of the polygon put a cloud at most a few
+    // hundredths beyond the exact curve.
+    constexpr double velocitySlack = 2.0, delaySlack = 0.05;
+    int32_t cellsSeen = 0, vLow = 1000, vHigh = 0, dLow = 1000, dHigh = 0;
+    for (int32_t v = 2; v < 1000; ++v)
+        for (int32_t d = 1; d < 1000; ++d) {
+            if (map.cells[v * histogram_slots + d] == 0) continue;
+            ++cellsSeen;
+            vLow = std::min(vLow, v), vHigh = std::max(vHigh, v);
+            dLow = std::min(dLow, d), dHigh = std::max(dHigh, d);
+            const double left = velocity_low(state, v), bottom = delay_low(state, d);
+            double low, high;
+            ASSERT_TRUE(column_extent(envelope, left - velocitySlack, left + 100 + velocitySlack,
+                                      &low, &high))
+                << "velocity bin " << v << " beyond the envelope";
+            EXPECT_TRUE(bottom <= high + delaySlack && bottom + 1 >= low - delaySlack)
+                << "cell " << v << ", " << d << " beyond the envelope's " << low << " to " << high;
+        }
+    ASSERT_GT(cellsSeen, 1000);
+    // And the curve is no wider than the clouds: the extreme cells touch it.
+    double vMin = INFINITY, vMax = -INFINITY, dMin = INFINITY, dMax = -INFINITY;
+    for (const envelope_point& point : envelope) {
+        vMin = std::min(vMin, point.velocity), vMax = std::max(vMax, point.velocity);
+        dMin = std::min(dMin, point.delay), dMax = std::max(dMax, point.delay);
+    }
+    EXPECT_EQ(vLow, static_cast<int32_t>(std::floor(vMin / 100 + 500)));
+    EXPECT_EQ(vHigh, static_cast<int32_t>(std::floor(vMax / 100 + 500)));
+    EXPECT_NEAR(dLow, std::floor(dMin) + 1, 1);
+    EXPECT_NEAR(dHigh, std::floor(dMax) + 1, 1);
+}
+
+TEST_F(VelocityDelay, PlotsAreWellFormedAndTheMapStaysUnderAMegabyte) {
+    run(model_parameters{}, 4);
+    const std::string caption = "seed 812.7 & <4> frames";
+    struct plot {
+        const char* name;
+        std::string svg;
+        int polygons;
+    };
+    std::vector<plot> plots = {
+        {"map", velocity_delay_svg(state, map, caption), 2},
+        {"mean", velocity_delay_mean_svg(state, map, caption), 0},
+        {"profile", line_profile_svg(state, map, caption), 0},
+        {"delays", delay_histogram_svg(state, caption), 0},
+    };
+    // Every cell full and each unlike its neighbours: the most the map can have to draw.
+    for (int32_t v = 2; v < 1000; ++v)
+        for (int32_t d = 1; d < 1000; ++d)
+            map.cells[v * histogram_slots + d] = 1.0 + (v * 7 + d * 13) % 101;
+    plots.push_back({"full map", velocity_delay_svg(state, map, caption), 2});
+    for (const plot& p : plots) {
+        std::map<std::string, int> elements;
+        std::string problem;
+        EXPECT_TRUE(well_formed(p.svg, &elements, &problem)) << p.name << ": " << problem;
+        EXPECT_EQ(p.svg.compare(0, 5, "<svg "), 0) << p.name;
+        EXPECT_EQ(elements["polygon"], p.polygons) << p.name;
+        EXPECT_GT(elements["text"], 10) << p.name; // title, caption, labels, ticks
+        EXPECT_LT(p.svg.size(), 1000000u) << p.name;
+    }
+    EXPECT_GT(plots[0].svg.size(), 20000u); // the cells are drawn
+    std::map<std::string, int> elements;
+    std::string problem;
+    EXPECT_FALSE(well_formed("<svg><g></svg></g>", &elements, &problem));
+    EXPECT_FALSE(well_formed("<svg a=\"1 & 2\"/>", &elements, &problem));
+}
+
+// --- Writing the files. ---
+
+int renameCalls = 0, failingRename = 0;
+
+bool rename_failing_once(const std::string& from, const std::string& to) {
+    if (++renameCalls == failingRename) return false;
+    std::error_code error;
+    std::filesystem::rename(from, to, error);
+    return !error;
+}
+
+TEST(ReportFiles, ARenameFailingAtAnyStepLeavesTheEarlierReportWhole) {
+    namespace fs = std::filesystem;
+    const fs::path scratch = fs::temp_directory_path() / "clouddisk_report_renames";
+    // The new report has no picture; the earlier one had.
+    const report_file files[] = {
+        {"a.csv", "new a"}, {"b.csv", "new b"}, {"c.csv", "new c"}, {"d.png", "", true}};
+    const report_file earlierFiles[] = {
+        {"a.csv", "old a"}, {"b.csv", "old b"}, {"c.csv", "old c"}, {"d.png", "old d"}};
+    auto contents = [&]() {
+        std::map<std::string, std::string> found;
+        for (const fs::directory_entry& entry : fs::directory_iterator(scratch)) {
+            char text[16] = {};
+            if (std::FILE* file = std::fopen(entry.path().string().c_str(), "rb")) {
+                EXPECT_LT(std::fread(text, 1, sizeof text - 1, file), sizeof text - 1);
+                std::fclose(file);
+            }
+            found[entry.path().filename().string()] = text;
+        }
+        return found;
+    };
+    const std::map<std::string, std::string> none,
+        earlierReport = {{"a.csv", "old a"},
+                         {"b.csv", "old b"},
+                         {"c.csv", "old c"},
+                         {"d.png", "old d"}},
+        newReport = {{"a.csv", "new a"}, {"b.csv", "new b"}, {"c.csv", "new c"}};
+    // Into an empty directory three renames; over an earlier report seven, each earlier file
+    // going aside first. Failing at any of them leaves what was there before; then, with none
+    // failing, the new report replaces it and nothing is left beside it.
+    for (bool earlier : {false, true}) {
+        const int renames = earlier ? 7 : 3;
+        for (int k = 1; k <= renames + 1; ++k) {
+            const bool lastRound = k == renames + 1;
+            fs::remove_all(scratch);
+            fs::create_directories(scratch);
+            std::string problem;
+            if (earlier) {
+                ASSERT_TRUE(report_write(scratch.string(), earlierFiles, 4, &problem));
+            }
+            renameCalls = 0;
+            failingRename = lastRound ? 0 : k;
+            EXPECT_EQ(report_write(scratch.string(), files, 4, &problem, rename_failing_once),
+                      lastRound)
+                << "rename " << k;
+            if (lastRound) {
+                EXPECT_EQ(renameCalls, renames);
+            }
+            EXPECT_EQ(contents(), lastRound ? newReport
+                                  : earlier ? earlierReport
+                                            : none)
+                << "rename " << k << (earlier ? " over an earlier report" : "");
+            EXPECT_EQ(problem.empty(), lastRound) << problem;
+        }
+    }
     fs::remove_all(scratch);
 }
 

@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <vector>
 
@@ -195,8 +197,140 @@ TEST_F(Plotting, ANewScreenReinitialisesTheDrawState) {
     EXPECT_EQ(s->view_w, 32);
     EXPECT_EQ(s->view_h, 16);
     EXPECT_EQ(s->lines[15], gfx_screen->pages[0] + 15 * 32 * 4);
+}
+
+TEST_F(Plotting, ResetViewMakesTheWholeScreenTheViewAgain) {
+    ASSERT_EQ(screen_res(32, 16, 32, 1, 0, 0), 0);
+    draw_state* s = get_draw_state();
+    s->view_x = 4;
+    s->view_y = 2;
+    s->view_w = 8;
+    s->view_h = 6;
+    s->flags |= draw_view_set;
+    plot_pixel(nullptr, 20, 10, 0xFF00FF00u, coords_point, 0); // outside the changed view
+    EXPECT_EQ(pixel32(24, 12), 0xFF000000u);
+    EXPECT_EQ(pixel32(20, 10), 0xFF000000u);
     reset_view();
+    EXPECT_EQ(s->view_x, 0);
+    EXPECT_EQ(s->view_y, 0);
     EXPECT_EQ(s->view_w, 32);
+    EXPECT_EQ(s->view_h, 16);
+    EXPECT_FALSE(s->flags & draw_view_set);
+    plot_pixel(nullptr, 20, 10, 0xFF00FF00u, coords_point, 0);
+    plot_pixel(nullptr, 31, 15, 0xFF00FF00u, coords_point, 0);
+    EXPECT_EQ(pixel32(20, 10), 0xFF00FF00u);
+    EXPECT_EQ(pixel32(31, 15), 0xFF00FF00u);
+}
+
+TEST(PlainPixelRoutines, BlendKeepsTheSourceAlphaAndFillsStoreExactlyTheCount) {
+    uint32_t pixels[2][4] = {{0xFF000000, 0xFF000000, 0xFF000000, 0xA5A5A5A5},
+                             {0xFF000000, 0x00FFFFFF, 0x12345678, 0xA5A5A5A5}};
+    uint8_t* lines[2] = {reinterpret_cast<uint8_t*>(pixels[0]),
+                         reinterpret_cast<uint8_t*>(pixels[1])};
+    draw_state state{};
+    state.lines = lines;
+    plain_blend_pixel32(&state, 0, 1, 0x80FF0000u);
+    EXPECT_EQ(pixels[1][0], 0x807F0000u);
+    plain_blend_pixel32(&state, 1, 1, 0xFF102030u); // full alpha replaces
+    EXPECT_EQ(pixels[1][1], 0xFF102030u);
+    plain_blend_pixel32(&state, 2, 1, 0x00ABCDEFu); // no alpha keeps the colour, takes the 0
+    EXPECT_EQ(pixels[1][2], 0x00345678u);
+    plain_blend_span32(pixels[0], 0x80FF0000u, 3);
+    for (int32_t x = 0; x < 3; ++x)
+        EXPECT_EQ(pixels[0][x], 0x807F0000u) << x;
+    EXPECT_EQ(pixels[0][3], 0xA5A5A5A5u);
+
+    uint16_t halves[9];
+    std::fill(std::begin(halves), std::end(halves), 0xA5A5);
+    plain_fill16(halves + 1, 0xABCD1234u, 7);
+    EXPECT_EQ(halves[0], 0xA5A5);
+    for (int32_t i = 1; i <= 7; ++i)
+        EXPECT_EQ(halves[i], 0x1234) << i;
+    EXPECT_EQ(halves[8], 0xA5A5);
+    uint32_t words[7];
+    std::fill(std::begin(words), std::end(words), 0xA5A5A5A5u);
+    plain_fill32(words + 1, 0x12345678u, 5);
+    EXPECT_EQ(words[0], 0xA5A5A5A5u);
+    for (int32_t i = 1; i <= 5; ++i)
+        EXPECT_EQ(words[i], 0x12345678u) << i;
+    EXPECT_EQ(words[6], 0xA5A5A5A5u);
+    plain_fill32(words, 0, 0);
+    EXPECT_EQ(words[0], 0xA5A5A5A5u);
+}
+
+void* no_line_table(void*, size_t) {
+    return nullptr;
+}
+
+// An image that cannot be drawn into is refused: nothing is drawn, on it or on the screen,
+// and the screen stays the target.
+TEST_F(Plotting, AnImpossibleImageOrOneWhoseLineTableCannotGrowIsRefused) {
+    ASSERT_EQ(screen_res(64, 64, 32, 1, 0, 0), 0);
+    plot_pixel(nullptr, 1, 1, 0xFF0000FFu, coords_point, 0);
+    std::vector<uint32_t> image(8 + 4 * 4, 0);
+    auto header = [&](uint32_t bpp, uint32_t width, uint32_t height, uint32_t pitch) {
+        image[0] = image_new_header;
+        image[1] = bpp;
+        image[2] = width;
+        image[3] = height;
+        image[4] = pitch;
+    };
+    const uint32_t impossible[][4] = {
+        {3, 4, 4, 16},           // no such pixel size
+        {4, 4, 4, 8},            // lines shorter than their pixels
+        {4, 4, 0x80000000u, 16}, // more lines than an int counts
+        {4, 0x80000000u, 4, 16}, // wider than an int counts
+        {4, 4, 4, 0xFFFFFFF0u},  // a pitch past the address space
+    };
+    for (const auto& h : impossible) {
+        header(h[0], h[1], h[2], h[3]);
+        plot_pixel(image.data(), 1, 1, 0xFFFFFFFFu, coords_point, 0);
+        plot_pixel(image.data(), 2, 3, 0xFFFFFFFFu, coords_point, 0);
+        EXPECT_EQ(pixel32(1, 1), 0xFF0000FFu) << h[0] << " " << h[2];
+        EXPECT_EQ(pixel32(2, 3), 0xFF000000u);
+        for (size_t i = 8; i < image.size(); ++i)
+            ASSERT_EQ(image[i], 0u) << i;
+    }
+    std::vector<uint32_t> tall(8 + 65 * 1, 0);
+    tall[0] = image_new_header;
+    tall[1] = 4;
+    tall[2] = 1;
+    tall[3] = 65; // one line more than the screen's table holds
+    tall[4] = 4;
+    line_table_reallocate = no_line_table;
+    plot_pixel(tall.data(), 0, 1, 0xFFFFFFFFu, coords_point, 0);
+    line_table_reallocate = std::realloc;
+    EXPECT_EQ(tall[8 + 1], 0u);
+    EXPECT_EQ(pixel32(0, 1), 0xFF000000u);
+    EXPECT_EQ(get_draw_state()->target, nullptr);
+    plot_pixel(tall.data(), 0, 64, 0xFFFFFFFFu, coords_point, 0); // the table grows now
+    EXPECT_EQ(tall[8 + 64], 0xFFFFFFFFu);
+    plot_pixel(nullptr, 3, 3, 0xFF00FF00u, coords_point, 0);
+    EXPECT_EQ(pixel32(3, 3), 0xFF00FF00u);
+}
+
+// Lines 2^31 bytes and more from the start: on 64-bit builds such an image is drawn into, with
+// every line in its place; a 32-bit address space cannot hold it, so there it is refused.
+TEST_F(Plotting, AnImageOfMoreThanTwoGigabytesHasEveryLineInPlaceOrIsRefused) {
+    ASSERT_EQ(screen_res(64, 64, 32, 1, 0, 0), 0);
+    constexpr uint32_t width = 40000, pitch = width * 4, height = 20000;
+    std::vector<uint32_t> first_line(8 + width, 0); // only line 0 is drawn into
+    first_line[0] = image_new_header;
+    first_line[1] = 4;
+    first_line[2] = width;
+    first_line[3] = height;
+    first_line[4] = pitch;
+    plot_pixel(first_line.data(), 5, 0, 0xFFFFFFFFu, coords_point, 0);
+    const draw_state* s = get_draw_state();
+    if (sizeof(void*) == 4) {
+        EXPECT_EQ(first_line[8 + 5], 0u);
+        EXPECT_EQ(s->target, nullptr);
+        return;
+    }
+    EXPECT_EQ(first_line[8 + 5], 0xFFFFFFFFu);
+    ASSERT_EQ(s->target, first_line.data());
+    const auto* data = reinterpret_cast<const uint8_t*>(first_line.data()) + 32;
+    EXPECT_EQ(s->lines[height - 1] - data, static_cast<ptrdiff_t>(height - 1) * pitch);
 }
 
 } // namespace

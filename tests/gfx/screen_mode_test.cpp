@@ -2,6 +2,7 @@
 #include "gfx/gfx_context.h"
 #include "gfx/screen.h"
 #include "runtime/console_hooks.h"
+#include "runtime/mutex.h"
 #include "runtime/os/os.h"
 #include "runtime/runtime.h"
 #include "runtime/text.h"
@@ -226,6 +227,19 @@ TEST_F(ScreenMode, AFailedAllocationReleasesWhatWasBuiltAndReportsError4) {
     ASSERT_NE(gfx_screen, nullptr);
     plot_pixel(nullptr, 1, 1, 0xFFFFFFFFu, coords_point, 0); // the screen that did open works
     EXPECT_EQ(reinterpret_cast<uint32_t*>(gfx_screen->visible_buffer)[65], 0xFFFFFFFFu);
+}
+
+os_semaphore* no_semaphore(int32_t, int32_t) {
+    return nullptr;
+}
+
+TEST_F(ScreenMode, AnEventMutexWithoutItsSemaphoreFailsTheModeSetWithError4) {
+    mutex_semaphore_create = no_semaphore;
+    const int32_t result = screen_res(64, 32, 32, 1, 0, 0);
+    mutex_semaphore_create = os_semaphore_create;
+    EXPECT_EQ(result, 4);
+    EXPECT_EQ(gfx_screen, nullptr);
+    EXPECT_EQ(console_hooks.key_read_text, nullptr);
 }
 
 TEST_F(ScreenMode, WindowTitleIsCutTo127Bytes) {

@@ -1,9 +1,11 @@
 #include "runtime/mutex.h"
+#include "runtime/os/os.h"
 #include "runtime/runtime.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -95,6 +97,36 @@ TEST(ErrorSet, ReturnsAndRecordsTheNumber) {
     EXPECT_EQ(error_number(), 4);
     EXPECT_EQ(error_set(0), 0);
     EXPECT_EQ(error_number(), 0);
+}
+
+void* no_memory(size_t, size_t) {
+    return nullptr;
+}
+
+// In a fresh process, where the error record has not been made yet.
+TEST(ErrorSetDeathTest, WithoutMemoryForTheErrorRecordReturnsTheNumberAndReportsNoMemory) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            context_allocate = no_memory;
+            const bool returned = error_set(1) == 1;
+            const bool reported = error_number() == error_memory;
+            const bool slot_refused = context_slot(3, 8) == nullptr;
+            std::exit(returned && reported && slot_refused ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
+}
+
+os_semaphore* no_semaphore(int32_t, int32_t) {
+    return nullptr;
+}
+
+TEST(Mutex, IsNoneWhenItsSemaphoreCannotBeMade) {
+    mutex_semaphore_create = no_semaphore;
+    mutex* m = mutex_create();
+    mutex_semaphore_create = os_semaphore_create;
+    EXPECT_EQ(m, nullptr);
+    mutex_destroy(m);
 }
 
 TEST(Mutex, LocksAndUnlocksAndNullDoesNothing) {

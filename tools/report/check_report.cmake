@@ -15,9 +15,11 @@ function(run_report expected_code)
   set(report_stderr "${err}" PARENT_SCOPE)
 endfunction()
 
-# A short run writes all five files.
+# A short run writes all nine files (and velocity_delay.png where ImageMagick is at hand).
 run_report(0 --frames 20 --out ${WORK}/out --seed 812.7)
-foreach(name line_profile.csv delay_histogram.csv summary.csv line_profile.svg delay_histogram.svg)
+foreach(name line_profile.csv delay_histogram.csv summary.csv velocity_delay.csv
+        velocity_delay_mean.csv line_profile.svg delay_histogram.svg velocity_delay.svg
+        velocity_delay_mean.svg)
   if(NOT EXISTS ${WORK}/out/${name})
     message(FATAL_ERROR "missing ${name}")
   endif()
@@ -39,12 +41,37 @@ endif()
 file(STRINGS ${WORK}/out/summary.csv summary)
 list(GET summary 1 values)
 # The model gives the same bits on every build, so the same text.
-if(NOT values STREQUAL "20,37938982.8618927,189.69491430946351,0.0718027279,595.442688,2207")
+if(NOT values STREQUAL "812.7,20,37938982.8618927,189.69491430946351,0.0718027279,595.442688,2207")
   message(FATAL_ERROR "summary.csv: '${values}'")
 endif()
-file(GLOB leftovers ${WORK}/out/*.part ${WORK}/out/.clouddisk-report-probe)
+file(GLOB leftovers ${WORK}/out/*.part ${WORK}/out/*.old ${WORK}/out/.clouddisk-report-*)
 if(leftovers)
   message(FATAL_ERROR "left behind: ${leftovers}")
+endif()
+
+# Seed -1 takes the timer's seconds: the report names that seed, in the summary, in the
+# captions and on standard output, and the same seed given again repeats the run.
+run_report(0 --frames 3 --out ${WORK}/timed --seed -1)
+file(READ ${WORK}/stdout.txt said)
+file(STRINGS ${WORK}/timed/summary.csv summary)
+list(GET summary 1 values)
+string(REPLACE "," ";" fields "${values}")
+list(POP_FRONT fields seed)
+if(NOT seed MATCHES "^[0-9]+(\\.[0-9]+)?(e[+-][0-9]+)?$" OR seed STREQUAL "-1")
+  message(FATAL_ERROR "summary.csv of --seed -1 names the seed '${seed}'")
+endif()
+if(NOT said STREQUAL "clouddisk-report: seed ${seed} (from the timer)\n")
+  message(FATAL_ERROR "--seed -1 printed '${said}', not seed ${seed}")
+endif()
+file(STRINGS ${WORK}/timed/line_profile.svg captions REGEX "^<text[^>]*>seed ")
+if(NOT captions MATCHES ">seed ${seed} \\(from the timer\\), 3 frames</text>$")
+  message(FATAL_ERROR "the caption of --seed -1 is '${captions}', not seed ${seed}")
+endif()
+run_report(0 --frames 3 --out ${WORK}/again --seed ${seed})
+file(STRINGS ${WORK}/again/summary.csv summary)
+list(GET summary 1 again)
+if(NOT again STREQUAL values)
+  message(FATAL_ERROR "seed ${seed} again gave '${again}', not '${values}'")
 endif()
 
 # Bad arguments: code 2, a message, and nothing written.

@@ -2,6 +2,7 @@
 
 #include "app/summary.h"
 #include "tools/report/svg_plot.h"
+#include "tools/report/velocity_delay.h"
 
 #include <cerrno>
 #include <cmath>
@@ -43,16 +44,6 @@ bool parse_frames(const char* text, int32_t* frames) {
     return true;
 }
 
-// Left edge of velocity bin k: the bin holds floor(1000 v / velocityRange + 500) = k.
-double velocity_low(const model_state& state, int32_t k) {
-    return (k - 500) * static_cast<double>(state.parameters.velocityRange) / 1000.0;
-}
-
-// Left edge of delay bin k: the bin holds floor(delay - delayOrigin) + 1 = k.
-double delay_low(const model_state& state, int32_t k) {
-    return static_cast<double>(state.delayOrigin) + (k - 1);
-}
-
 namespace fs = std::filesystem;
 
 bool write_whole(const fs::path& path, const std::string& contents) {
@@ -63,14 +54,79 @@ bool write_whole(const fs::path& path, const std::string& contents) {
     return std::fclose(file) == 0 && written;
 }
 
+#ifndef _WIN32
+bool read_whole(const fs::path& path, std::string* contents) {
+    std::FILE* file = std::fopen(path.string().c_str(), "rb");
+    if (!file) return false;
+    std::string text;
+    char buffer[65536];
+    for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+        text.append(buffer, got);
+    const bool complete = std::ferror(file) == 0;
+    std::fclose(file);
+    if (complete) *contents = std::move(text);
+    return complete;
+}
+
+// A word for the shell, in single quotes.
+std::string shell_word(const std::string& text) {
+    std::string out = "'";
+    for (char c : text)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+#endif
+
+bool rename_in_file_system(const std::string& from, const std::string& to) {
+    std::error_code error;
+    fs::rename(from, to, error);
+    return !error;
+}
+
+// The shortest of 15 to 17 significant digits that reads back to the same double.
+std::string number_text(double value) {
+    char text[40];
+    for (int digits = 15; digits <= 17; ++digits) {
+        std::snprintf(text, sizeof text, "%.*g", digits, value);
+        if (std::strtod(text, nullptr) == value) break;
+    }
+    return text;
+}
+
+// A step plot of bins first to last of values.
+std::string histogram_svg(const model_state& state, const double* value, int32_t first,
+                          int32_t last, double binWidth, double (*low)(const model_state&, int32_t),
+                          const char* title, const std::string& caption, const char* xLabel,
+                          const char* yLabel) {
+    std::vector<double> edges;
+    for (int32_t k = first; k <= last; ++k)
+        edges.push_back(low(state, k));
+    return svg_step_plot(
+        {title, caption, xLabel, yLabel, edges.data(), binWidth, value + first, last - first + 1});
+}
+
 } // namespace
+
+std::string report_seed_text(double seed) {
+    return number_text(seed);
+}
+
+double velocity_low(const model_state& state, int32_t k) {
+    return (k - 500) * static_cast<double>(state.parameters.velocityRange) / 1000.0;
+}
+
+double delay_low(const model_state& state, int32_t k) {
+    return static_cast<double>(state.delayOrigin) + (k - 1);
+}
 
 const char* report_usage() {
     return "usage: clouddisk-report --seed S --frames N --out DIR\n"
            "  --seed S    seed of the random generator (a number; -1 takes the timer)\n"
            "  --frames N  frames to run, 1 to 100000000\n"
-           "  --out DIR   directory for line_profile.csv, delay_histogram.csv, summary.csv,\n"
-           "              line_profile.svg and delay_histogram.svg (made if missing)\n";
+           "  --out DIR   directory for the report (made if missing): line_profile.csv,\n"
+           "              delay_histogram.csv, summary.csv, velocity_delay.csv,\n"
+           "              velocity_delay_mean.csv and a plot of each but the summary as\n"
+           "              .svg, with velocity_delay.png too when ImageMagick is at hand\n";
 }
 
 int report_parse(int argument_count, char** arguments, report_options* options,
@@ -138,34 +194,68 @@ std::string delay_histogram_csv(const model_state& state) {
     return out;
 }
 
-std::string summary_csv(const model_state& state, int32_t frames) {
-    std::string out = "frames,delay_sum,mean_delay,profile_peak,delay_peak,histogram_peak\n";
-    append_row(&out, "%d,%.17g,%.17g,%.9g,%.9g,%.9g\n", frames, state.delaySum,
-               mean_delay(state.delaySum, frames),
+std::string summary_csv(const model_state& state, double seed, int32_t frames) {
+    std::string out = "seed,frames,delay_sum,mean_delay,profile_peak,delay_peak,histogram_peak\n";
+    append_row(&out, "%s,%d,%.17g,%.17g,%.9g,%.9g,%.9g\n", number_text(seed).c_str(), frames,
+               state.delaySum, mean_delay(state.delaySum, frames),
                static_cast<double>(profile_peak(state.lineProfile)),
                static_cast<double>(delay_peak(state.delay)),
                static_cast<double>(histogram_peak(state.delayHistogram)));
     return out;
 }
 
-std::string line_profile_svg(const model_state& state, const std::string& caption) {
-    std::vector<double> low(histogram_slots), value(histogram_slots);
+std::string line_profile_svg(const model_state& state, const velocity_delay_map& map,
+                             const std::string& caption) {
+    const std::vector<double> value(state.lineProfile, state.lineProfile + histogram_slots);
+    int32_t first, last;
+    velocity_delay_window(map, &first, &last);
+    double outside = 0, total = 0;
     for (int32_t k = 0; k < histogram_slots; ++k) {
-        low[k] = velocity_low(state, k);
-        value[k] = state.lineProfile[k];
+        total += value[k];
+        if (k < first || k > last) outside += value[k];
     }
-    return svg_step_plot({"Line profile", caption, "line-of-sight velocity",
-                          "brightness (sum of 1 / distance squared)", low.data(),
-                          state.parameters.velocityRange / 1000.0, value.data(), histogram_slots});
+    std::string text = caption;
+    if (outside > 0) {
+        char line[160];
+        std::snprintf(line, sizeof line,
+                      "\nframe 1 puts %.2g %% of the brightness beyond this range (its "
+                      "velocities are taken against a previous position of 0)",
+                      100.0 * outside / total);
+        text += line;
+    }
+    return histogram_svg(state, value.data(), first, last, state.parameters.velocityRange / 1000.0,
+                         velocity_low, "Line profile", text, "line-of-sight velocity",
+                         "brightness (sum of 1 / distance squared)");
 }
 
 std::string delay_histogram_svg(const model_state& state, const std::string& caption) {
-    std::vector<double> low(histogram_slots);
-    for (int32_t k = 0; k < histogram_slots; ++k)
-        low[k] = delay_low(state, k);
-    return svg_step_plot({"Delay histogram", caption, "light-travel delay",
-                          "clouds (over all frames)", low.data(), 1.0, state.delayHistogram,
-                          histogram_slots});
+    int32_t first, last;
+    data_window(state.delayHistogram, 0, histogram_slots - 1, &first, &last);
+    return histogram_svg(state, state.delayHistogram, first, last, 1.0, delay_low,
+                         "Delay histogram", caption, "light-travel delay",
+                         "clouds (counted over all frames)");
+}
+
+bool report_png(const std::string& directory, const std::string& svg, std::string* png) {
+#ifdef _WIN32
+    // No converter to count on, and a program of that name there is another thing entirely.
+    (void)directory, (void)svg, (void)png;
+    return false;
+#else
+    const fs::path source = fs::path(directory) / ".clouddisk-report-picture.svg";
+    const fs::path picture = fs::path(directory) / ".clouddisk-report-picture.png";
+    bool made = write_whole(source, svg);
+    if (made) {
+        const std::string command = "command -v convert >/dev/null 2>&1 && convert " +
+                                    shell_word("svg:" + source.string()) + " " +
+                                    shell_word("png:" + picture.string()) + " >/dev/null 2>&1";
+        made = std::system(command.c_str()) == 0 && read_whole(picture, png);
+    }
+    std::error_code error;
+    fs::remove(source, error);
+    fs::remove(picture, error);
+    return made;
+#endif
 }
 
 bool report_directory_writable(const std::string& directory) {
@@ -181,24 +271,59 @@ bool report_directory_writable(const std::string& directory) {
 }
 
 bool report_write(const std::string& directory, const report_file* files, int32_t count,
-                  std::string* problem) {
+                  std::string* problem, rename_operation rename) {
+    if (!rename) rename = rename_in_file_system;
     std::error_code error;
     const fs::path base(directory);
+    auto path = [&](int32_t i, const char* suffix) {
+        return (base / (std::string(files[i].name) + suffix)).string();
+    };
     for (int32_t i = 0; i < count; ++i) {
-        if (write_whole(base / (std::string(files[i].name) + ".part"), files[i].contents)) continue;
-        *problem = std::string("cannot write ") + (base / files[i].name).string();
+        if (files[i].absent || write_whole(path(i, ".part"), files[i].contents)) continue;
+        *problem = "cannot write " + path(i, "");
         for (int32_t j = 0; j <= i; ++j)
-            fs::remove(base / (std::string(files[j].name) + ".part"), error);
+            fs::remove(path(j, ".part"), error);
         return false;
     }
-    for (int32_t i = 0; i < count; ++i) {
-        const fs::path target = base / files[i].name;
-        fs::remove(target, error); // renaming onto an existing file fails on Windows
-        fs::rename(base / (std::string(files[i].name) + ".part"), target, error);
-        if (error) {
-            *problem = "cannot rename into " + target.string() + ": " + error.message();
-            return false;
+
+    // Each earlier file goes aside first: renaming onto an existing file fails on Windows, and
+    // the earlier report must survive until the whole new one is in place.
+    std::vector<bool> hadEarlier(count, false);
+    std::string failure;
+    int32_t placed = 0;
+    for (; placed < count; ++placed) {
+        const std::string target = path(placed, "");
+        if (fs::exists(target, error)) {
+            fs::remove(path(placed, ".old"), error); // left by a run that could not finish
+            if (!rename(target, path(placed, ".old"))) {
+                failure = "cannot move the earlier " + target + " aside";
+                break;
+            }
+            hadEarlier[placed] = true;
+        }
+        if (!files[placed].absent && !rename(path(placed, ".part"), target)) {
+            failure = "cannot rename into " + target;
+            break;
         }
     }
-    return true;
+    if (placed == count) {
+        for (int32_t i = 0; i < count; ++i)
+            if (hadEarlier[i]) fs::remove(path(i, ".old"), error);
+        return true;
+    }
+
+    // Undo: the new files out, the earlier ones back.
+    std::string kept;
+    for (int32_t i = placed; i >= 0; --i) {
+        if (i < placed && !files[i].absent) fs::remove(path(i, ""), error);
+        if (hadEarlier[i] && !rename(path(i, ".old"), path(i, ""))) {
+            kept += ' ';
+            kept += path(i, ".old");
+        }
+    }
+    for (int32_t i = 0; i < count; ++i)
+        fs::remove(path(i, ".part"), error);
+    *problem = failure;
+    if (!kept.empty()) *problem += "; the earlier files could not be put back and stay as" + kept;
+    return false;
 }

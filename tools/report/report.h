@@ -2,6 +2,7 @@
 // values as CSV tables and SVG plots. The pieces here are shared by the program and its tests.
 #pragma once
 #include "app/model.h"
+#include "tools/report/velocity_delay.h"
 
 #include <cstdint>
 #include <string>
@@ -26,26 +27,52 @@ int report_parse(int argument_count, char** arguments, report_options* options,
                  std::string* problem);
 const char* report_usage();
 
+// The seed as the report writes it: the shortest text that reads back to the same double.
+std::string report_seed_text(double seed);
+
+// Left edge of velocity bin k (the bin of floor(1000 v / velocityRange + 500) = k) and of
+// delay bin k (the bin of floor(delay - delayOrigin) + 1 = k).
+double velocity_low(const model_state& state, int32_t k);
+double delay_low(const model_state& state, int32_t k);
+
 // The three tables, numbers printed so that they read back to the same value (singles with
-// 9 significant digits, doubles with 17).
+// 9 significant digits, doubles with 17). seed is the one the run used (the timer's value
+// when --seed -1 asked for it).
 std::string line_profile_csv(const model_state& state);
 std::string delay_histogram_csv(const model_state& state);
-std::string summary_csv(const model_state& state, int32_t frames);
+std::string summary_csv(const model_state& state, double seed, int32_t frames);
 
-// The two plots; caption is a line under the title (the seed and the frames, say).
-std::string line_profile_svg(const model_state& state, const std::string& caption);
+// The two plots over the bins that hold something, with a margin; caption is a line under
+// the title (the seed and the frames, say). The profile's range is that of frames 2 on (the
+// map's), since frame 1 scatters a few clouds over every velocity; the caption says how much
+// of the brightness it leaves outside.
+std::string line_profile_svg(const model_state& state, const velocity_delay_map& map,
+                             const std::string& caption);
 std::string delay_histogram_svg(const model_state& state, const std::string& caption);
 
-// A file of the report: its name inside the output directory and its contents.
+// The picture of an SVG document as PNG, by ImageMagick's convert when it is at hand, through
+// temporary files in directory. False (and *png untouched) when it cannot be had.
+bool report_png(const std::string& directory, const std::string& svg, std::string* png);
+
+// A file of the report: its name inside the output directory and its contents; or, with
+// absent set, a file that this report does not have, so that one an earlier report left there
+// goes with the rest of that report.
 struct report_file {
     const char* name;
     std::string contents;
+    bool absent = false;
 };
 
 // True when a file can be created in directory (made first if missing). Leaves nothing
 // behind.
 bool report_directory_writable(const std::string& directory);
-// Writes every file under a temporary name, then renames them all into place, so that a
-// failure leaves no partial report; *problem names the failure.
+
+// Renames a file, replacing nothing: false when it fails. Tests put in one that fails.
+using rename_operation = bool (*)(const std::string& from, const std::string& to);
+
+// Writes every file under a temporary name, then moves each file of an earlier report aside
+// and the new one into its place; when a step fails, puts the earlier files back, so that the
+// directory holds the whole new report or the whole earlier one. *problem names the failure.
+// rename = null renames through the file system.
 bool report_write(const std::string& directory, const report_file* files, int32_t count,
-                  std::string* problem);
+                  std::string* problem, rename_operation rename = nullptr);

@@ -1,8 +1,10 @@
 // The GDI driver's pixels, read back from the X display.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
-#include <set>
+#include <vector>
 
 #include "gfx/win32/gdi_driver.h"
 #include "tests/gfx/win32/test_window.h"
@@ -220,23 +222,65 @@ TEST(GdiDriver, ColourKeyCopyClearsTopByteOfDirtyLinesOnly) {
     EXPECT_EQ(rows[5][1], 0x00000000u);
 }
 
-TEST(GdiDriver, FetchModesListsTwentyFourAndThirtyTwoBitModesAlike) {
-    std::multiset<int32_t> expected;
-    DEVMODEA mode{};
-    mode.dmSize = sizeof mode;
-    for (DWORD i = 0; EnumDisplaySettingsA(nullptr, i, &mode); ++i)
-        if (mode.dmBitsPerPel == 24 || mode.dmBitsPerPel == 32)
-            expected.insert(static_cast<int32_t>(mode.dmPelsWidth * 65536 + mode.dmPelsHeight));
-    int32_t count = -1;
-    int32_t* modes = gdi_fetch_modes(32, &count);
-    ASSERT_GT(count, 0);
-    EXPECT_EQ(std::multiset<int32_t>(modes, modes + count), expected);
-    int32_t count24 = -1;
-    int32_t* modes24 = gdi_fetch_modes(24, &count24);
-    ASSERT_EQ(count24, count);
-    EXPECT_EQ(std::memcmp(modes24, modes, sizeof(int32_t) * static_cast<size_t>(count)), 0);
-    std::free(modes);
-    std::free(modes24);
+// Under Wine a virtual display offers its own size at 32, 16 and 8 bits; 24 and 15 bits read
+// as 32 and 16.
+TEST(GdiDriver, FetchModesListsTheDisplaysOwnSizeAtEveryDepthAlias) {
+    const int32_t desktop = GetSystemMetrics(SM_CXSCREEN) * 65536 + GetSystemMetrics(SM_CYSCREEN);
+    std::vector<int32_t> lists[33];
+    for (int32_t depth : {8, 15, 16, 24, 32}) {
+        int32_t count = -1;
+        int32_t* modes = gdi_fetch_modes(depth, &count);
+        ASSERT_GT(count, 0) << depth;
+        lists[depth].assign(modes, modes + count);
+        std::free(modes);
+        EXPECT_NE(std::find(lists[depth].begin(), lists[depth].end(), desktop), lists[depth].end())
+            << depth;
+    }
+    EXPECT_EQ(lists[24], lists[32]);
+    EXPECT_EQ(lists[15], lists[16]);
+}
+
+// The display takes the screen's depth while the fullscreen screen is open and gets its own
+// back when it closes.
+TEST(GdiDriver, FullscreenScreenSwitchesTheDisplayModeAndRestoresItOnExit) {
+    if (!host_tool_available("xwd") || !host_tool_available("convert"))
+        GTEST_SKIP() << "xwd or ImageMagick missing";
+    DEVMODEA before{};
+    before.dmSize = sizeof before;
+    ASSERT_TRUE(EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &before));
+    ASSERT_NE(before.dmBitsPerPel, 16u);
+    const auto width = static_cast<int32_t>(before.dmPelsWidth);
+    const auto height = static_cast<int32_t>(before.dmPelsHeight);
+    ASSERT_EQ(open_test_screen(width, height, 16, fullscreen), 0);
+    DEVMODEA during{};
+    during.dmSize = sizeof during;
+    EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &during);
+    EXPECT_EQ(during.dmBitsPerPel, 16u);
+    EXPECT_NE(GetWindowLongPtrA(window_state.hwnd, GWL_STYLE) & WS_POPUP, 0);
+    RECT rect{};
+    GetWindowRect(window_state.hwnd, &rect);
+    EXPECT_EQ(rect.right - rect.left, width);
+    EXPECT_EQ(rect.bottom - rect.top, height);
+    lock();
+    for (int32_t y = 0; y < height; ++y) {
+        auto* line =
+            reinterpret_cast<uint16_t*>(gfx_screen->visible_buffer + y * gfx_screen->pitch);
+        for (int32_t x = 0; x < width; ++x)
+            line[x] = x < width / 2 ? 0xF800 : 0x001F; // red, blue
+    }
+    std::memset(gfx_screen->dirty, 1, static_cast<size_t>(height));
+    unlock();
+    settle(300);
+    screenshot shot = take_screenshot();
+    EXPECT_TRUE(near_colour(shot.pixel(10, 10), 0xF80000)) << std::hex << shot.pixel(10, 10);
+    EXPECT_TRUE(near_colour(shot.pixel(width - 10, height - 10), 0x0000F8))
+        << std::hex << shot.pixel(width - 10, height - 10);
+    close_test_screen();
+    DEVMODEA after{};
+    after.dmSize = sizeof after;
+    EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &after);
+    EXPECT_EQ(after.dmBitsPerPel, before.dmBitsPerPel);
+    EXPECT_EQ(after.dmPelsWidth, before.dmPelsWidth);
 }
 
 TEST(GdiDriver, FetchModesOfUnknownDepthIsEmpty) {

@@ -213,24 +213,65 @@ TEST(WindowFlags, HighPriorityRaisesWindowThreadWhileActive) {
     close_test_screen();
 }
 
+// The process's open handles, counted by asking after every handle value in use here. (Under
+// Wine GetProcessHandleCount reports no count.)
+int32_t open_handle_count() {
+    int32_t count = 0;
+    DWORD flags = 0;
+    for (uintptr_t value = 4; value < 0x4000; value += 4)
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++count;
+    return count;
+}
+
+// Threads that were told to end without being joined end soon after.
+void wait_for_thread_count(int32_t count) {
+    for (int waited = 0; waited < 10000 && thread_count() > count; waited += 50)
+        Sleep(50);
+}
+
 TEST(WindowLifecycle, StartAndExitTwentyTimesLeaksNoHandlesOrThreads) {
     ASSERT_EQ(open_test_screen(160, 100, 32), 0);
     close_test_screen();
     const int32_t threads_before = thread_count();
-    DWORD handles_before = 0;
-    GetProcessHandleCount(GetCurrentProcess(), &handles_before);
+    const int32_t handles_before = open_handle_count();
     for (int i = 0; i < 20; ++i) {
         ASSERT_EQ(open_test_screen(160, 100, 32), 0) << "round " << i;
         EXPECT_NE(window_state.hwnd, nullptr);
         close_test_screen();
         EXPECT_EQ(window_input.window_thread_handle, nullptr);
     }
-    DWORD handles_after = 0;
-    GetProcessHandleCount(GetCurrentProcess(), &handles_after);
-    EXPECT_LE(handles_after, handles_before + 2);
+    EXPECT_LE(open_handle_count(), handles_before + 2);
     EXPECT_EQ(thread_count(), threads_before);
     WNDCLASSA registered{};
     EXPECT_FALSE(GetClassInfoA(GetModuleHandleA(nullptr), "qxgfxclass_win32_tests", &registered));
+}
+
+BOOL WINAPI failing_duplicate(HANDLE, HANDLE, HANDLE, LPHANDLE, DWORD, BOOL, DWORD) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return FALSE;
+}
+
+// Without a duplicate of its handle the window thread cannot be joined: the start fails, the
+// thread ends by itself, and neither start event nor the critical section is left behind.
+TEST(WindowLifecycle, AStartThatCannotKeepTheThreadHandleLeavesNothingBehind) {
+    ASSERT_EQ(open_test_screen(160, 100, 32), 0);
+    close_test_screen();
+    const int32_t threads_before = thread_count();
+    const int32_t handles_before = open_handle_count();
+    window_duplicate_handle = failing_duplicate;
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_EQ(open_test_screen(160, 100, 32), -1) << "round " << i;
+        EXPECT_EQ(window_input.window_thread_handle, nullptr);
+        // Wine gives a critical section a debug record while it is initialised.
+        EXPECT_EQ(window_lock.DebugInfo, nullptr) << "round " << i;
+        close_test_screen();
+    }
+    window_duplicate_handle = DuplicateHandle;
+    wait_for_thread_count(threads_before);
+    EXPECT_EQ(thread_count(), threads_before);
+    EXPECT_LE(open_handle_count(), handles_before + 2);
+    ASSERT_EQ(open_test_screen(160, 100, 32), 0);
+    close_test_screen();
 }
 
 } // namespace

@@ -111,18 +111,34 @@ TEST_F(WindowMessages, HeldKeyPostsRepeatAndReleasePostsRelease) {
     EXPECT_EQ(take_keys(), (std::vector<int32_t>{0x4BFF})); // the release adds nothing
 }
 
+// Released keys carry bits 30 and 31.
+LPARAM key_up_lparam(int32_t scancode) {
+    return key_lparam(scancode, 1, false, true) | static_cast<LPARAM>(0x80000000u);
+}
+
+// The system menu opens when F10 or Alt is released; its modal loop would hold the window
+// thread, so the messages are sent with a time limit.
 TEST_F(WindowMessages, F10AndAltAlonePostNoEventAndOpenNoMenu) {
-    send(WM_SYSKEYDOWN, VK_MENU, key_lparam(56) | (1 << 29));
-    send(WM_KEYDOWN, VK_MENU, key_lparam(56));
-    send(WM_SYSKEYDOWN, VK_F10, key_lparam(68));
+    const auto send_briefly = [this](UINT message, WPARAM wparam, LPARAM lparam) {
+        DWORD_PTR result = 0;
+        SendMessageTimeoutA(window, message, wparam, lparam, SMTO_NORMAL, 2000, &result);
+    };
+    send_briefly(WM_SYSKEYDOWN, VK_MENU, key_lparam(56) | (1 << 29));
+    send_briefly(WM_SYSKEYUP, VK_MENU, key_up_lparam(56));
+    send_briefly(WM_KEYDOWN, VK_MENU, key_lparam(56));
+    send_briefly(WM_KEYUP, VK_MENU, key_up_lparam(56));
+    send_briefly(WM_SYSKEYDOWN, VK_F10, key_lparam(68));
+    send_briefly(WM_SYSKEYUP, VK_F10, key_up_lparam(68));
     settle(50);
-    EXPECT_TRUE(take_events().empty());
-    // A system key-down counts as a press, so F10's code is there to be read.
-    EXPECT_EQ(take_keys(), (std::vector<int32_t>{0x44FF}));
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
     GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
-    EXPECT_EQ(info.flags & GUI_INMENUMODE, 0u);
+    const bool in_menu = (info.flags & (GUI_INMENUMODE | GUI_SYSTEMMENUMODE)) != 0;
+    if (in_menu) PostMessageA(window, WM_CANCELMODE, 0, 0);
+    EXPECT_FALSE(in_menu);
+    EXPECT_TRUE(take_events().empty());
+    // A system key-down counts as a press, so F10's code is there to be read.
+    EXPECT_EQ(take_keys(), (std::vector<int32_t>{0x44FF}));
 }
 
 TEST_F(WindowMessages, SystemKeyDownIsReportedAsPress) {
@@ -313,6 +329,32 @@ TEST_F(WindowMessages, AltEnterRecreatesThePresentation) {
         EXPECT_NE(style & WS_CAPTION, 0);
     EXPECT_EQ(window_state.active, 1);
     EXPECT_EQ(window_input.mouse_tracking, 0);
+}
+
+int32_t no_presentation() {
+    return -1;
+}
+
+// Neither the fullscreen presentation nor the window again: the driver stops presenting (the
+// window thread, which applies the palette and draws every pass, must not touch what is not
+// there) and the screen still closes cleanly.
+TEST_F(WindowMessages, ASwitchThatCanOpenNeitherPresentationStopsPresenting) {
+    lock();
+    window_state.open_window = no_presentation;
+    unlock();
+    EXPECT_EQ(send(WM_SYSKEYDOWN, VK_RETURN, key_lparam(28) | (1 << 29)), 0);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(window_state.hwnd, nullptr);
+    EXPECT_EQ(window_state.blitter, nullptr);
+    settle(100);
+    const uint32_t presents = gdi_present_count();
+    lock();
+    std::memset(gfx_screen->dirty, 1, 200);
+    window_state.palette_changed = 1;
+    unlock();
+    settle(200);
+    EXPECT_EQ(gdi_present_count(), presents);
+    EXPECT_TRUE(running_now());
 }
 
 TEST_F(WindowMessages, MaximisingSwitchesPresentationInsteadOfMaximising) {

@@ -1,0 +1,138 @@
+// text_demo under the GDI driver: its standard input drawn as glyphs in the cells of the
+// window, in the chosen colours, and a line typed on the display read back and greeted.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "gfx/builtin_data.h"
+#include "tests/gfx/win32/test_window.h"
+
+namespace {
+
+class TextDemo : public testing::Test {
+  protected:
+    void SetUp() override {
+        if (!host_tool_available("xwd") || !host_tool_available("convert") ||
+            !host_tool_available("xdotool"))
+            GTEST_SKIP() << "xwd, ImageMagick or xdotool missing";
+        expand_builtin_data();
+    }
+    void TearDown() override {
+        if (!program.hProcess) return;
+        if (WaitForSingleObject(program.hProcess, 0) == WAIT_TIMEOUT)
+            TerminateProcess(program.hProcess, 99);
+        CloseHandle(program.hProcess);
+        CloseHandle(program.hThread);
+    }
+    // Starts text_demo with options, its standard input a file holding input, and waits for
+    // its window.
+    void start(const std::string& options, const std::string& input) {
+        char folder[MAX_PATH];
+        GetTempPathA(sizeof folder, folder);
+        const std::string input_name = std::string(folder) + "text_demo_input.txt";
+        FILE* file = std::fopen(input_name.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fwrite(input.data(), 1, input.size(), file);
+        std::fclose(file);
+        SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+        HANDLE in = CreateFileA(input_name.c_str(), GENERIC_READ, FILE_SHARE_READ, &inherited,
+                                OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(in, INVALID_HANDLE_VALUE);
+        // Appended piece by piece: GCC 12 misreads a text put before a string as an overlap.
+        std::string command = "\"";
+        command += windows_path(TEXT_DEMO_PROGRAM);
+        command += "\" ";
+        command += options;
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = in;
+        startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+        SetEnvironmentVariableA("QXGFX", "GDI");
+        const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0,
+                                            nullptr, nullptr, &startup, &program);
+        SetEnvironmentVariableA("QXGFX", nullptr);
+        CloseHandle(in);
+        ASSERT_TRUE(started);
+        for (int waited = 0; waited < 20000 && !window; waited += 50) {
+            window = FindWindowA("qxgfxclass_text_demo", nullptr);
+            Sleep(50);
+        }
+        ASSERT_NE(window, nullptr);
+        Sleep(1000);
+    }
+    // Keys typed on the display. Without a window manager, keys go where the pointer is.
+    void type(const char* xdotool_arguments) {
+        SetForegroundWindow(window);
+        POINT over_window{320, 240};
+        ClientToScreen(window, &over_window);
+        SetCursorPos(over_window.x, over_window.y);
+        run_host_command(std::string("xdotool ") + xdotool_arguments);
+        Sleep(500);
+    }
+    int32_t exit_code() {
+        if (WaitForSingleObject(program.hProcess, 15000) != WAIT_OBJECT_0) return -1;
+        DWORD code = 0;
+        GetExitCodeProcess(program.hProcess, &code);
+        return static_cast<int32_t>(code);
+    }
+    // Pixels of the cells of text from cell (column, row) that differ from the 8 x 8 glyphs
+    // in fg on bg (0x00RRGGBB), in a screenshot of the window.
+    int32_t text_mismatches(int32_t column, int32_t row, const std::string& text, uint32_t fg,
+                            uint32_t bg) {
+        const screenshot shot = take_screenshot();
+        if (!shot.valid()) return -1;
+        POINT origin{0, 0};
+        ClientToScreen(window, &origin);
+        const uint8_t* glyphs = font8x8()->glyphs;
+        int32_t wrong = 0;
+        for (size_t i = 0; i < text.size(); ++i) {
+            const uint8_t* glyph = glyphs + static_cast<uint8_t>(text[i]) * 8;
+            for (int32_t r = 0; r < 8; ++r)
+                for (int32_t bit = 0; bit < 8; ++bit) {
+                    const uint32_t expected = (glyph[r] >> bit) & 1 ? fg : bg;
+                    const int32_t x = (column + static_cast<int32_t>(i)) * 8 + bit, y = row * 8 + r;
+                    if (shot.pixel(origin.x + x, origin.y + y) != expected) ++wrong;
+                }
+        }
+        return wrong;
+    }
+    PROCESS_INFORMATION program{};
+    HWND window = nullptr;
+};
+
+TEST_F(TextDemo, ShowsItsInputInTheCellsInTheChosenColours) {
+    start("--colors 0xFFFFFF00 0xFF000080 --seconds 60", "Hello\r\n\tA\xE9\x01\xDB!");
+    constexpr uint32_t yellow = 0xFFFF00, navy = 0x000080;
+    EXPECT_EQ(text_mismatches(0, 0, "Hello   ", yellow, navy), 0);
+    EXPECT_EQ(text_mismatches(0, 1, "        A\xE9\x01\xDB!  ", yellow, navy), 0);
+    EXPECT_EQ(text_mismatches(70, 59, "          ", yellow, navy), 0)
+        << "cleared to the background";
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(exit_code(), 0);
+}
+
+TEST_F(TextDemo, AsksForANameAndGreetsIt) {
+    start("--ask --seconds 60", "Who goes there\r\n");
+    constexpr uint32_t white = 0xFFFFFF, black = 0x000000;
+    // The prompt and the block cursor that waits after it.
+    EXPECT_EQ(text_mismatches(0, 1, "Name? \xDB ", white, black), 0);
+    type("type Bob");
+    type("key BackSpace");
+    type("type ob");
+    type("key Return");
+    EXPECT_EQ(text_mismatches(0, 0, "Who goes there", white, black), 0);
+    EXPECT_EQ(text_mismatches(0, 1, "Name? Boob  ", white, black), 0);
+    EXPECT_EQ(text_mismatches(0, 2, "Hello, Boob ", white, black), 0);
+    type("key space");
+    EXPECT_EQ(exit_code(), 0);
+}
+
+TEST_F(TextDemo, EndsAfterItsSeconds) {
+    start("--seconds 1", "");
+    EXPECT_EQ(exit_code(), 0);
+}
+
+} // namespace
