@@ -540,6 +540,7 @@ TEST(DdrawDriver, TwentyModeSetsInARowLeakNoHandleThreadOrWindow) {
     DWORD handles_after = 0;
     GetProcessHandleCount(GetCurrentProcess(), &handles_after);
     EXPECT_LE(handles_after, handles_before + 2);
+    wait_for_thread_count(threads_before);
     EXPECT_EQ(thread_count(), threads_before);
     EXPECT_EQ(window_count(), windows_before);
     // Wine keeps ddraw.dll once loaded; dinput.dll goes with its last user.

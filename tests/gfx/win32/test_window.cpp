@@ -142,6 +142,11 @@ int32_t thread_count() {
     return count;
 }
 
+void wait_for_thread_count(int32_t count) {
+    for (int waited = 0; waited < 10000 && thread_count() > count; waited += 50)
+        Sleep(50);
+}
+
 void settle(DWORD milliseconds) {
     Sleep(milliseconds);
 }

@@ -29,6 +29,9 @@ void settle(DWORD milliseconds = 120);
 
 // Threads of this process.
 int32_t thread_count();
+// Waits up to 10 s for the threads to fall to count: threads told to end without being
+// joined, and Wine's own helper threads, end soon after.
+void wait_for_thread_count(int32_t count);
 
 // Runs a command of the host system (through /bin/sh) and waits for it; its exit code, or -1.
 int run_host_command(const std::string& command);

@@ -223,12 +223,6 @@ int32_t open_handle_count() {
     return count;
 }
 
-// Threads that were told to end without being joined end soon after.
-void wait_for_thread_count(int32_t count) {
-    for (int waited = 0; waited < 10000 && thread_count() > count; waited += 50)
-        Sleep(50);
-}
-
 TEST(WindowLifecycle, StartAndExitTwentyTimesLeaksNoHandlesOrThreads) {
     ASSERT_EQ(open_test_screen(160, 100, 32), 0);
     close_test_screen();
