@@ -10,6 +10,7 @@
 #include "app/model.h"
 #include "app/orbit_math.h"
 #include "bench/instruction_count.h"
+#include "bench/median_timing.h"
 #include "runtime/random.h"
 #include "runtime/runtime.h"
 
@@ -22,18 +23,6 @@
 #include <vector>
 
 namespace {
-
-using clock_type = std::chrono::steady_clock;
-
-double milliseconds_since(clock_type::time_point start) {
-    return std::chrono::duration<double, std::milli>(clock_type::now() - start).count();
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
 
 constexpr int counted_frames = 10; // steps counted under callgrind
 

@@ -105,6 +105,20 @@ inline uint32_t plot_truncate(double v) {
     return static_cast<uint32_t>(_mm_cvttsd_si32(_mm_set_sd(v)));
 }
 
+// The straight path's point, rounded half away from zero and placed in the view; false when it
+// falls outside. Rounding lands in 0 .. w - 1 exactly when -0.5 < v and the truncation of
+// v + 0.5 (exact in double) is below w.
+inline bool straight_point(const draw_state* s, float x, float y, int32_t* px, int32_t* py) {
+    if (!(x > -0.5f && y > -0.5f)) return false;
+    const uint32_t rx = plot_truncate(static_cast<double>(x) + 0.5);
+    const uint32_t ry = plot_truncate(static_cast<double>(y) + 0.5);
+    if (rx >= static_cast<uint32_t>(s->view_w) || ry >= static_cast<uint32_t>(s->view_h))
+        return false;
+    *px = static_cast<int32_t>(rx) + s->view_x;
+    *py = static_cast<int32_t>(ry) + s->view_y;
+    return true;
+}
+
 // plot_pixel out of line: every case.
 void plot_pixel_any(void* target, float x, float y, uint32_t colour, int32_t type, int32_t preset);
 
@@ -122,14 +136,8 @@ inline void plot_pixel(void* target, float x, float y, uint32_t colour, int32_t 
     }
     s->last_x = x;
     s->last_y = y;
-    // Rounding half away from zero lands in 0 .. w - 1 exactly when -0.5 < v and the
-    // truncation of v + 0.5 (exact in double) is below w.
-    if (!(x > -0.5f && y > -0.5f)) return;
-    const uint32_t rx = plot_truncate(static_cast<double>(x) + 0.5);
-    const uint32_t ry = plot_truncate(static_cast<double>(y) + 0.5);
-    if (rx >= static_cast<uint32_t>(s->view_w) || ry >= static_cast<uint32_t>(s->view_h)) return;
-    const int32_t px = static_cast<int32_t>(rx) + s->view_x;
-    const int32_t py = static_cast<int32_t>(ry) + s->view_y;
+    int32_t px, py;
+    if (!straight_point(s, x, y, &px, &py)) return;
     if (s->lines[0] == c->visible_buffer) [[likely]]
         c->dirty[py] = 1;
     reinterpret_cast<uint32_t*>(s->lines[py])[px] = colour; // the plain 32-bit put
@@ -141,11 +149,7 @@ inline void plot_pixel(void* target, float x, float y, uint32_t colour, int32_t 
 inline void plot_pixel_ahead(float x, float y) {
     const gfx_context* c = gfx_screen;
     const draw_state* s = plot_state;
-    if (!c || s->straight_id != c->id || !(x > -0.5f && y > -0.5f)) return;
-    const uint32_t rx = plot_truncate(static_cast<double>(x) + 0.5);
-    const uint32_t ry = plot_truncate(static_cast<double>(y) + 0.5);
-    if (rx >= static_cast<uint32_t>(s->view_w) || ry >= static_cast<uint32_t>(s->view_h)) return;
-    const uint8_t* line = s->lines[static_cast<int32_t>(ry) + s->view_y];
-    _mm_prefetch(reinterpret_cast<const char*>(line) + 4 * (static_cast<int32_t>(rx) + s->view_x),
-                 _MM_HINT_T0);
+    int32_t px, py;
+    if (!c || s->straight_id != c->id || !straight_point(s, x, y, &px, &py)) return;
+    _mm_prefetch(reinterpret_cast<const char*>(s->lines[py]) + 4 * px, _MM_HINT_T0);
 }

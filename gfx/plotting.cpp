@@ -314,14 +314,8 @@ void plot_pixel_any(void* target, float x, float y, uint32_t colour, int32_t typ
     }
     s->last_x = x;
     s->last_y = y;
-    // Rounding half away from zero lands in 0 .. w - 1 exactly when -0.5 < v and the
-    // truncation of v + 0.5 (exact in double) is below w.
-    if (!(x > -0.5f && y > -0.5f)) return;
-    const uint32_t rx = plot_truncate(static_cast<double>(x) + 0.5);
-    const uint32_t ry = plot_truncate(static_cast<double>(y) + 0.5);
-    if (rx >= static_cast<uint32_t>(s->view_w) || ry >= static_cast<uint32_t>(s->view_h)) return;
-    const int32_t px = static_cast<int32_t>(rx) + s->view_x,
-                  py = static_cast<int32_t>(ry) + s->view_y;
+    int32_t px, py;
+    if (!straight_point(s, x, y, &px, &py)) return;
     if (s->straight_locks) {
         put_locked(c, s, px, py, colour);
         return;
