@@ -19,7 +19,13 @@ struct sky_to_screen {
         float y = static_cast<float>((-static_cast<double>(q) + screen_height) - centre_y);
         plot_pixel(nullptr, x, y, colour, coords_point, 0);
     }
+    void ahead(float p, float q) const {
+        plot_pixel_ahead(static_cast<float>(static_cast<double>(p) + centre_x),
+                         static_cast<float>((-static_cast<double>(q) + screen_height) - centre_y));
+    }
 };
+
+constexpr int32_t plot_lead = 16; // clouds between a dot's request and its plot
 
 void draw_clouds(model_state* m) {
     // Plotting changes none of these, so they are read once.
@@ -30,6 +36,10 @@ void draw_clouds(model_state* m) {
     float* prevScreenX = m->prevScreenX;
     float* prevScreenY = m->prevScreenY;
     for (int32_t n = 1; n <= cloud_count; ++n) {
+        // The dots are scattered over the screen, each one's line rarely still in the cache:
+        // a dot some clouds on is asked for now, so that it is there when it is plotted. Its
+        // erase lies within a few pixels of it.
+        if (n + plot_lead <= cloud_count) sky.ahead(screenX[n + plot_lead], screenY[n + plot_lead]);
         sky.plot(prevScreenX[n], prevScreenY[n], colour_black);
         sky.plot(screenX[n], screenY[n], colour_yellow);
         if (!(distance[n] >= 10.0f)) sky.plot(screenX[n], screenY[n], colour_white);

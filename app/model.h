@@ -76,21 +76,15 @@ struct model_state {
     double* delayHistogram; // histogram_slots doubles; bins 1 to 999 receive counts
     double delaySum;
     double meanDelay;
-
-    // Working arrays of the step (cloud_slots doubles each): the sine and cosine of every
-    // phase, taken in one vectorised batch. Allocated with the state so that the step
-    // allocates nothing; they carry nothing from one frame to the next.
-    double* stepSine;
-    double* stepCosine;
 };
 
 // Returns count * size zero bytes that std::free releases, or null.
 using zeroed_allocator = void* (*)(size_t count, size_t size);
 
-// Allocates every array zero-filled (the per-cloud arrays, then lineProfile, delayHistogram,
-// then the step's working arrays) and zeroes the rest of the state. When one cannot be had,
-// releases those already obtained, leaves every array null, records run-time error 4 and returns
-// it; 0 on success. allocate = null uses std::calloc; arrays the state held before are not freed.
+// Allocates every array zero-filled (the per-cloud arrays, then lineProfile, delayHistogram)
+// and zeroes the rest of the state. When one cannot be had, releases those already obtained,
+// leaves every array null, records run-time error 4 and returns it; 0 on success. allocate = null
+// uses std::calloc; arrays the state held before are not freed.
 int32_t model_allocate(model_state* state, zeroed_allocator allocate = nullptr);
 // Frees the arrays (the program itself never does; tests and tools do). Null arrays are fine.
 void model_release(model_state* state);
@@ -107,7 +101,7 @@ void model_clear(model_state* state);
 void model_place_clouds(model_state* state);
 
 // One frame's step for clouds 1 to 10000, each cloud through these stages (the comments in
-// model.cpp use their numbers):
+// model_step.cpp use their numbers):
 //   1 phase += angularStep (less 2 pi once it reaches 6.283185308)
 //   2 orbitZ, orbitY, orbitX from the phase, radius and tilt
 //   3 diskX, diskY: rotation by the node       4 screenX, screenY, lineOfSight

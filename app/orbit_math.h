@@ -3,7 +3,9 @@
 // an exact floor in extended precision without switching the x87 rounding mode.
 #pragma once
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <emmintrin.h>
 
 // Sine and cosine of x, within about one unit in the last place for |x| < 1.6e6. Larger
 // arguments are first reduced modulo the double nearest 2 pi, so they keep a defined but
@@ -11,8 +13,7 @@
 void orbit_sincos(double x, double* sine, double* cosine);
 double orbit_sin(double x);
 double orbit_cos(double x);
-// The same for count singles at once, bit for bit, written so that the compiler can use
-// vector instructions.
+// The same for count singles at once, bit for bit, two at a time (orbit_sincos2 below).
 void orbit_sincos_batch(const float* x, double* sine, double* cosine, int32_t count);
 
 // The largest integer not above x, as a 32-bit integer. False (and *result untouched) when
@@ -137,4 +138,100 @@ inline void orbit_sincos_inline(double x, double* sine, double* cosine) {
     kernel(r, t, &v[0], &v[1]);
     *sine = v[sine_pick[quadrant]] * sine_sign[quadrant];
     *cosine = v[cosine_pick[quadrant]] * cosine_sign[quadrant];
+}
+
+namespace orbit_math_detail {
+
+// The kernel and the reduction above for two arguments at once: the same IEEE double
+// operations in the same order, so the same bits. The constants are kept in pairs, so that each
+// is one load (or an operand in memory) rather than a load and a broadcast.
+struct alignas(16) double_pair {
+    double v[2];
+};
+template <size_t count> struct double_pairs { double_pair at[count]; };
+template <size_t count> constexpr double_pairs<count> paired(const double (&values)[count]) {
+    double_pairs<count> pairs{};
+    for (size_t i = 0; i < count; ++i)
+        pairs.at[i] = {{values[i], values[i]}};
+    return pairs;
+}
+inline constexpr double_pairs<8> sine_pairs = paired(sine_terms);
+inline constexpr double_pairs<8> cosine_pairs = paired(cosine_terms);
+inline constexpr double_pair pio2_pairs[3] = {
+    {{pio2_1, pio2_1}}, {{pio2_2, pio2_2}}, {{pio2_3, pio2_3}}};
+inline constexpr double_pair half_pair = {{0.5, 0.5}}, one_pair = {{1.0, 1.0}};
+
+inline __m128d pair(const double_pair& p) {
+    return _mm_load_pd(p.v);
+}
+inline __m128d times(__m128d a, const double_pair& b) {
+    return _mm_mul_pd(a, pair(b));
+}
+inline __m128d plus(const double_pair& a, __m128d b) {
+    return _mm_add_pd(pair(a), b);
+}
+
+inline void kernel2(__m128d r, __m128d t, __m128d* s, __m128d* c) {
+    const double_pair* S = sine_pairs.at;
+    const double_pair* C = cosine_pairs.at;
+    const __m128d z = _mm_mul_pd(r, r);
+    __m128d ps = plus(S[6], times(z, S[7]));
+    ps = plus(S[5], _mm_mul_pd(z, ps));
+    ps = plus(S[4], _mm_mul_pd(z, ps));
+    ps = plus(S[3], _mm_mul_pd(z, ps));
+    ps = plus(S[2], _mm_mul_pd(z, ps));
+    ps = plus(S[1], _mm_mul_pd(z, ps));
+    const __m128d half = times(z, half_pair); // 0.5 * z, the same product
+    const __m128d rz = _mm_mul_pd(r, z);
+    *s = _mm_add_pd(r, _mm_add_pd(_mm_mul_pd(rz, plus(S[0], _mm_mul_pd(z, ps))),
+                                  _mm_sub_pd(t, _mm_mul_pd(half, t))));
+    __m128d pc = plus(C[6], times(z, C[7]));
+    pc = plus(C[5], _mm_mul_pd(z, pc));
+    pc = plus(C[4], _mm_mul_pd(z, pc));
+    pc = plus(C[3], _mm_mul_pd(z, pc));
+    pc = plus(C[2], _mm_mul_pd(z, pc));
+    pc = plus(C[1], _mm_mul_pd(z, pc));
+    pc = plus(C[0], _mm_mul_pd(z, pc));
+    const __m128d one = pair(one_pair);
+    const __m128d w = _mm_sub_pd(one, half);
+    *c = _mm_add_pd(w, _mm_add_pd(_mm_sub_pd(_mm_sub_pd(one, w), half),
+                                  _mm_sub_pd(_mm_mul_pd(_mm_mul_pd(z, z), pc), _mm_mul_pd(r, t))));
+}
+
+inline void reduce2(__m128d x, __m128d n, __m128d* r, __m128d* t) {
+    const __m128d head = _mm_sub_pd(x, times(n, pio2_pairs[0]));
+    const __m128d middle = times(n, pio2_pairs[1]);
+    const __m128d y = _mm_sub_pd(head, middle);
+    const __m128d e = _mm_sub_pd(_mm_sub_pd(_mm_sub_pd(head, y), middle), times(n, pio2_pairs[2]));
+    *r = _mm_add_pd(y, e);
+    *t = _mm_add_pd(_mm_sub_pd(y, *r), e);
+}
+
+} // namespace orbit_math_detail
+
+// Sine and cosine of two arguments with the bits of orbit_sincos, except in the lanes that
+// need its special cases (tiny, huge and non-finite arguments), which are returned as bits 0
+// and 1: their results are to be taken from orbit_sincos.
+inline int orbit_sincos2(__m128d x, __m128d* sine, __m128d* cosine) {
+    using namespace orbit_math_detail;
+    const __m128d magnitude = _mm_andnot_pd(_mm_set1_pd(-0.0), x);
+    const __m128d usual = _mm_and_pd(_mm_cmpge_pd(magnitude, _mm_set1_pd(tiny)),
+                                     _mm_cmplt_pd(magnitude, _mm_set1_pd(reduction_limit)));
+    const __m128d shifted =
+        _mm_add_pd(_mm_mul_pd(x, _mm_set1_pd(two_over_pi)), _mm_set1_pd(round_shift));
+    const __m128d n = _mm_sub_pd(shifted, _mm_set1_pd(round_shift));
+    __m128d r, t, s, c;
+    reduce2(x, n, &r, &t);
+    kernel2(r, t, &s, &c);
+    // The quadrant is in the low bits of the shifted value: odd swaps sine and cosine, bit 1
+    // of q gives the sine's sign and bit 1 of q + 1 the cosine's.
+    const __m128i q = _mm_castpd_si128(shifted);
+    const __m128i one = _mm_set_epi32(0, 1, 0, 1), two = _mm_set_epi32(0, 2, 0, 2);
+    const __m128d odd = _mm_castsi128_pd(_mm_sub_epi64(_mm_setzero_si128(), _mm_and_si128(q, one)));
+    const __m128d sineSign = _mm_castsi128_pd(_mm_slli_epi64(_mm_and_si128(q, two), 62));
+    const __m128d cosineSign =
+        _mm_castsi128_pd(_mm_slli_epi64(_mm_and_si128(_mm_add_epi64(q, one), two), 62));
+    *sine = _mm_xor_pd(_mm_or_pd(_mm_andnot_pd(odd, s), _mm_and_pd(odd, c)), sineSign);
+    *cosine = _mm_xor_pd(_mm_or_pd(_mm_andnot_pd(odd, c), _mm_and_pd(odd, s)), cosineSign);
+    return _mm_movemask_pd(usual) ^ 3;
 }

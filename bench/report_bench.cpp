@@ -3,6 +3,7 @@
 // one run, both measured frame by frame in turn.
 //   report_bench [frames]   (default 400; a small count suits callgrind)
 #include "app/model.h"
+#include "bench/median_timing.h"
 #include "runtime/random.h"
 #include "runtime/runtime.h"
 #include "tools/report/velocity_delay.h"
@@ -12,22 +13,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
-
-namespace {
-
-using clock_type = std::chrono::steady_clock;
-
-double milliseconds_since(clock_type::time_point start) {
-    return std::chrono::duration<double, std::milli>(clock_type::now() - start).count();
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     runtime_start();

@@ -1,7 +1,10 @@
 // Drawing state, pixel routines, coordinate mapping and pixel plotting.
 #pragma once
+#include "gfx/gfx_context.h"
+
 #include <cstddef>
 #include <cstdint>
+#include <emmintrin.h>
 
 struct draw_state;
 
@@ -91,4 +94,62 @@ uint32_t convert_color(int32_t target_bpp, uint32_t colour);
 void apply_relative(draw_state* state, int32_t type, float* x1, float* y1, float* x2, float* y2);
 void map_point(const draw_state* state, float x, float y, int32_t* px, int32_t* py);
 void reset_view();
-void plot_pixel(void* target, float x, float y, uint32_t colour, int32_t type, int32_t preset);
+
+// The state that plot_pixel's straight path reads: the process-wide record once a graphics
+// call has made it, before that a blank stand-in (whose straight_id matches no screen).
+extern draw_state* plot_state;
+
+// The processor's truncation to 32 bits, as unsigned: a value out of range gives 0x80000000,
+// which lies outside every view.
+inline uint32_t plot_truncate(double v) {
+    return static_cast<uint32_t>(_mm_cvttsd_si32(_mm_set_sd(v)));
+}
+
+// The straight path's point, rounded half away from zero and placed in the view; false when it
+// falls outside. Rounding lands in 0 .. w - 1 exactly when -0.5 < v and the truncation of
+// v + 0.5 (exact in double) is below w.
+inline bool straight_point(const draw_state* s, float x, float y, int32_t* px, int32_t* py) {
+    if (!(x > -0.5f && y > -0.5f)) return false;
+    const uint32_t rx = plot_truncate(static_cast<double>(x) + 0.5);
+    const uint32_t ry = plot_truncate(static_cast<double>(y) + 0.5);
+    if (rx >= static_cast<uint32_t>(s->view_w) || ry >= static_cast<uint32_t>(s->view_h))
+        return false;
+    *px = static_cast<int32_t>(rx) + s->view_x;
+    *py = static_cast<int32_t>(ry) + s->view_y;
+    return true;
+}
+
+// plot_pixel out of line: every case.
+void plot_pixel_any(void* target, float x, float y, uint32_t colour, int32_t type, int32_t preset);
+
+// Plots a point. The program's own case, an absolute point in a given colour on the prepared
+// 32-bit screen of a driver that needs no lock (straight_id, straight_locks), is done in place
+// in the caller: the point is rounded half away from zero, clipped to the view, its line marked
+// dirty and the pixel set, as the general case would. Every other case goes to plot_pixel_any.
+inline void plot_pixel(void* target, float x, float y, uint32_t colour, int32_t type,
+                       int32_t preset) {
+    gfx_context* c = gfx_screen;
+    draw_state* s = plot_state;
+    if (!c || s->straight_id != c->id || s->straight_locks || target || type != coords_point) {
+        plot_pixel_any(target, x, y, colour, type, preset);
+        return;
+    }
+    s->last_x = x;
+    s->last_y = y;
+    int32_t px, py;
+    if (!straight_point(s, x, y, &px, &py)) return;
+    if (s->lines[0] == c->visible_buffer) [[likely]]
+        c->dirty[py] = 1;
+    reinterpret_cast<uint32_t*>(s->lines[py])[px] = colour; // the plain 32-bit put
+}
+
+// Starts loading into the cache the pixel that plot_pixel(nullptr, x, y, colour, coords_point,
+// 0) would write on its straight path, so that a caller who knows its coming points can have
+// them ready; changes nothing else, and does nothing off that path.
+inline void plot_pixel_ahead(float x, float y) {
+    const gfx_context* c = gfx_screen;
+    const draw_state* s = plot_state;
+    int32_t px, py;
+    if (!c || s->straight_id != c->id || !straight_point(s, x, y, &px, &py)) return;
+    _mm_prefetch(reinterpret_cast<const char*>(s->lines[py]) + 4 * px, _MM_HINT_T0);
+}

@@ -12,10 +12,7 @@
 
 namespace {
 
-// Until the first graphics call the record is a blank stand-in, so that plot_pixel's straight
-// path needs no test for it.
 draw_state no_state;
-draw_state* state_record = &no_state;
 
 struct image_header {
     uint32_t kind; // image_new_header
@@ -49,15 +46,17 @@ void reinitialise(draw_state* s) {
 
 } // namespace
 
+draw_state* plot_state = &no_state;
+
 draw_state* get_draw_state() {
-    if (state_record == &no_state) {
+    if (plot_state == &no_state) {
         auto* s =
             static_cast<draw_state*>(context_slot(context_slot_draw_state, sizeof(draw_state)));
         if (!s) return nullptr;
-        state_record = s;
+        plot_state = s;
     }
-    if (gfx_screen && state_record->screen_id != gfx_screen->id) reinitialise(state_record);
-    return state_record;
+    if (gfx_screen && plot_state->screen_id != gfx_screen->id) reinitialise(plot_state);
+    return plot_state;
 }
 
 void* (*line_table_reallocate)(void* lines, size_t size) = std::realloc;
@@ -254,12 +253,6 @@ void reset_view() {
 
 namespace {
 
-// The processor's truncation to 32 bits, as unsigned: a value out of range gives 0x80000000,
-// which lies outside every view.
-inline uint32_t truncate_unsigned(double v) {
-    return static_cast<uint32_t>(_mm_cvttsd_si32(_mm_set_sd(v)));
-}
-
 // The put and the dirty mark under the screen lock.
 [[gnu::noinline]] void put_locked(gfx_context* c, draw_state* s, int32_t px, int32_t py,
                                   uint32_t colour) {
@@ -304,34 +297,31 @@ void note_straight(draw_state* s, const gfx_context* c) {
 
 } // namespace
 
-// The program's case: an absolute point in a given colour on the 32-bit screen without
-// blending, once plot_general has prepared it (straight_id). The steps of the general case that
-// this case fixes are left out: the target is already the screen, the colour passes unchanged,
-// and the plain routines are already chosen. A driver without lock and unlock (the null driver)
-// makes the screen lock a pair of counter moves that cancel, so those are left out too.
-void plot_pixel(void* target, float x, float y, uint32_t colour, int32_t type, int32_t preset) {
+// Every case of plot_pixel. The program's case takes the straight path: an absolute point in a
+// given colour on the 32-bit screen without blending, once plot_general has prepared it
+// (straight_id). The steps of the general case that this case fixes are left out: the target
+// is already the screen, the colour passes unchanged, and the plain routines are already
+// chosen (so the put is the plain 32-bit one, done here). A driver without lock and unlock (the
+// null driver) makes the screen lock a pair of counter moves that cancel, so those are left out
+// too; plot_pixel itself does that case inline.
+void plot_pixel_any(void* target, float x, float y, uint32_t colour, int32_t type, int32_t preset) {
     gfx_context* c = gfx_screen;
     if (!c) return;
-    draw_state* s = state_record;
+    draw_state* s = plot_state;
     if (s->straight_id != c->id || target || type != coords_point) {
         plot_general(c, target, x, y, colour, type, preset);
         return;
     }
     s->last_x = x;
     s->last_y = y;
-    // Rounding half away from zero lands in 0 .. w - 1 exactly when -0.5 < v and the
-    // truncation of v + 0.5 (exact in double) is below w.
-    if (!(x > -0.5f && y > -0.5f)) return;
-    const uint32_t rx = truncate_unsigned(static_cast<double>(x) + 0.5);
-    const uint32_t ry = truncate_unsigned(static_cast<double>(y) + 0.5);
-    if (rx >= static_cast<uint32_t>(s->view_w) || ry >= static_cast<uint32_t>(s->view_h)) return;
-    const int32_t px = static_cast<int32_t>(rx) + s->view_x,
-                  py = static_cast<int32_t>(ry) + s->view_y;
+    int32_t px, py;
+    if (!straight_point(s, x, y, &px, &py)) return;
     if (s->straight_locks) {
         put_locked(c, s, px, py, colour);
         return;
     }
     if (s->lines[0] == c->visible_buffer) [[likely]]
         c->dirty[py] = 1;
-    s->put_pixel(s, px, py, colour);
+    // The plain routine of the 32-bit screen, in place.
+    reinterpret_cast<uint32_t*>(s->lines[py])[px] = colour;
 }

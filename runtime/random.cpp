@@ -3,8 +3,10 @@
 #include "runtime/os/os.h"
 #include "runtime/runtime.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <emmintrin.h>
 
 namespace {
 
@@ -20,6 +22,8 @@ generator current = first_use;
 double last_value;
 uint32_t lcg_state = lcg_start;
 uint32_t twister[twister_words];
+alignas(16) double twister_values[twister_words]; // the block's values, once made
+bool twister_values_made;                         // for the block in twister[]
 int32_t twister_position = twister_unset;
 
 int32_t timer_state;
@@ -38,21 +42,85 @@ int32_t truncate32(double v) {
 
 void twister_seed(double seed) {
     twister[0] = static_cast<uint32_t>(truncate64(seed));
-    for (int32_t k = 1; k < twister_words; ++k) twister[k] = twister[k - 1] * 1664525u + 1013904223u;
+    for (int32_t k = 1; k < twister_words; ++k)
+        twister[k] = twister[k - 1] * 1664525u + 1013904223u;
     twister_position = twister_words;
 }
 
+// The MT19937 recurrence for words k to k + 3 from the words after them and the words 397
+// places on (taken modulo 624, as the caller's ranges ensure).
+inline __m128i twist4(__m128i words, __m128i next, __m128i far) {
+    const __m128i upper = _mm_set1_epi32(static_cast<int32_t>(0x80000000u));
+    const __m128i y = _mm_or_si128(_mm_and_si128(words, upper), _mm_andnot_si128(upper, next));
+    const __m128i odd = _mm_srai_epi32(_mm_slli_epi32(y, 31), 31);
+    const __m128i matrix = _mm_and_si128(odd, _mm_set1_epi32(static_cast<int32_t>(0x9908B0DFu)));
+    return _mm_xor_si128(_mm_xor_si128(far, _mm_srli_epi32(y, 1)), matrix);
+}
+
+inline uint32_t twist(uint32_t a, uint32_t b, uint32_t far) {
+    const uint32_t y = (a & 0x80000000u) | (b & 0x7FFFFFFFu);
+    return far ^ (y >> 1) ^ ((y & 1u) ? 0x9908B0DFu : 0u);
+}
+
+inline __m128i load4(const uint32_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+// The next 624 words, four at a time. Words 0 to 226 use the old words 397 on; words 227 to
+// 622 the new words 227 back, which the earlier blocks of four have already written.
 void twister_regenerate() {
-    constexpr uint32_t matrix = 0x9908B0DFu, upper = 0x80000000u, lower = 0x7FFFFFFFu;
-    auto twist = [](uint32_t a, uint32_t b, uint32_t m) {
-        uint32_t y = (a & upper) | (b & lower);
-        return m ^ (y >> 1) ^ ((y & 1u) ? matrix : 0u);
-    };
+    constexpr int32_t first = twister_words - 397; // 227 words use the old words 397 on
+    static_assert(first % 4 == 3 && (twister_words - 1 - first) % 4 == 0);
     int32_t k = 0;
-    for (; k < twister_words - 397; ++k) twister[k] = twist(twister[k], twister[k + 1], twister[k + 397]);
-    for (; k < twister_words - 1; ++k) twister[k] = twist(twister[k], twister[k + 1], twister[k - 227]);
+    for (; k + 4 <= first; k += 4) {
+        const __m128i words =
+            twist4(load4(twister + k), load4(twister + k + 1), load4(twister + k + 397));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(twister + k), words);
+    }
+    for (; k < first; ++k)
+        twister[k] = twist(twister[k], twister[k + 1], twister[k + 397]);
+    for (; k < twister_words - 1; k += 4) {
+        const __m128i words =
+            twist4(load4(twister + k), load4(twister + k + 1), load4(twister + k - first));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(twister + k), words);
+    }
     twister[k] = twist(twister[k], twister[0], twister[396]);
     twister_position = 0;
+    twister_values_made = false;
+}
+
+// The values of the whole block, four words at a time, for the callers that read many values
+// in place (random_ahead): the standard MT19937 tempering, then y * 2^-32 as the double whose
+// high word puts 2^20 before the 32 bits of y (2^20 + y * 2^-32) less 2^20: exact, and no
+// unsigned conversion is needed.
+void twister_make_values() {
+    const __m128i high = _mm_set1_epi32(0x41300000);
+    const __m128d offset = _mm_set1_pd(0x1p20);
+    for (int32_t k = 0; k < twister_words; k += 4) {
+        __m128i y = load4(twister + k);
+        y = _mm_xor_si128(y, _mm_srli_epi32(y, 11));
+        y = _mm_xor_si128(y, _mm_and_si128(_mm_slli_epi32(y, 7),
+                                           _mm_set1_epi32(static_cast<int32_t>(0x9D2C5680u))));
+        y = _mm_xor_si128(y, _mm_and_si128(_mm_slli_epi32(y, 15),
+                                           _mm_set1_epi32(static_cast<int32_t>(0xEFC60000u))));
+        y = _mm_xor_si128(y, _mm_srli_epi32(y, 18));
+        const __m128d low = _mm_sub_pd(_mm_castsi128_pd(_mm_unpacklo_epi32(y, high)), offset);
+        const __m128d upper = _mm_sub_pd(_mm_castsi128_pd(_mm_unpackhi_epi32(y, high)), offset);
+        _mm_store_pd(twister_values + k, low);
+        _mm_store_pd(twister_values + k + 2, upper);
+    }
+    twister_values_made = true;
+}
+
+// The value of word k of the block.
+inline double twister_value_at(int32_t k) {
+    if (twister_values_made) return twister_values[k];
+    uint32_t y = twister[k];
+    y ^= y >> 11;
+    y ^= (y << 7) & 0x9D2C5680u;
+    y ^= (y << 15) & 0xEFC60000u;
+    y ^= y >> 18;
+    return y * 0x1p-32;
 }
 
 double library_next(float x) {
@@ -76,15 +144,10 @@ double lcg24_next(float x) {
     return lcg_state * 0x1p-24;
 }
 
-// The next tempered word of a seeded twister, as a value in [0, 1).
+// The next value of a seeded twister.
 inline double twister_value() {
     if (twister_position >= twister_words) twister_regenerate();
-    uint32_t y = twister[twister_position++];
-    y ^= y >> 11;
-    y ^= (y << 7) & 0x9D2C5680u;
-    y ^= (y << 15) & 0xEFC60000u;
-    y ^= y >> 18;
-    return y * 0x1p-32;
+    return twister_value_at(twister_position++);
 }
 
 double twister_next(float x) {
@@ -123,11 +186,38 @@ double random_next(float x) {
 void random_fill(double* values, int32_t count) {
     if (count <= 0) return;
     if (current != twister_next || twister_position < 0) {
-        for (int32_t i = 0; i < count; ++i) values[i] = random_next(1.0f);
+        for (int32_t i = 0; i < count; ++i)
+            values[i] = random_next(1.0f);
         return;
     }
-    for (int32_t i = 0; i < count; ++i) values[i] = twister_value();
+    for (int32_t i = 0; i < count; ++i)
+        values[i] = twister_value();
     last_value = values[count - 1];
+}
+
+int32_t random_ahead(const double** values) {
+    if (current != twister_next) return 0;
+    if (twister_position >= twister_words) twister_regenerate();
+    if (!twister_values_made) twister_make_values();
+    *values = twister_values + twister_position;
+    return twister_words - twister_position;
+}
+
+void random_skip(int32_t count) {
+    if (count <= 0) return;
+    if (current != twister_next || twister_position < 0) {
+        for (int32_t i = 0; i < count; ++i)
+            random_next(1.0f);
+        return;
+    }
+    // Only the words are needed on the way, and the value of the last one.
+    while (count > 0) {
+        if (twister_position >= twister_words) twister_regenerate();
+        const int32_t n = std::min(count, twister_words - twister_position);
+        twister_position += n;
+        count -= n;
+    }
+    last_value = twister_value_at(twister_position - 1);
 }
 
 void random_seed(double seed, int32_t algorithm) {

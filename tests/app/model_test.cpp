@@ -106,8 +106,8 @@ void* failing_after_some(size_t count, size_t size) {
 }
 
 TEST_F(Model, AMissingArrayFailsWithError4AndLeavesNothingAllocated) {
-    // First, middle and last per-cloud array, each histogram, each working array.
-    for (int succeed : {0, 10, 20, 21, 22, 23, 24}) {
+    // First, middle and last per-cloud array, each histogram.
+    for (int succeed : {0, 10, 20, 21, 22}) {
         model_state other;
         allocations_left = succeed;
         error_set(0);
@@ -117,7 +117,6 @@ TEST_F(Model, AMissingArrayFailsWithError4AndLeavesNothingAllocated) {
         EXPECT_EQ(other.delay, nullptr);
         EXPECT_EQ(other.lineProfile, nullptr);
         EXPECT_EQ(other.delayHistogram, nullptr);
-        EXPECT_EQ(other.stepSine, nullptr);
         model_release(&other); // harmless on an empty state
     }
 }
@@ -544,6 +543,128 @@ TEST_F(Model, SummaryScansStartFromTheirOwnFloors) {
     state.delayHistogram[999] = 16777217.0; // kept as a single
     EXPECT_EQ(histogram_peak(state.delayHistogram), 16777216.0f);
     EXPECT_EQ(mean_delay(3.0e7, 3), 1000.0);
+}
+
+// ---- the step against its plain statement ----
+
+// The fourteen steps taken cloud by cloud in extended precision, each stored value rounded
+// once: the definition that model_step must store bit for bit.
+void plain_step(model_state& s) {
+    using ext = long double;
+    const model_parameters& p = s.parameters;
+    for (int32_t n = 1; n <= cloud_count; ++n) {
+        s.phase[n] = phase_advance(s.phase[n], s.angularStep[n]);
+        double sine, cosine;
+        orbit_sincos(s.phase[n], &sine, &cosine);
+        const ext r = s.radius[n];
+        s.orbitZ[n] = static_cast<float>(sine * r * s.sinTilt[n]);
+        s.orbitY[n] = static_cast<float>(cosine * r);
+        s.orbitX[n] = static_cast<float>(sine * r * s.cosTilt[n]);
+        const ext x = s.orbitX[n], y = s.orbitY[n], z = s.orbitZ[n];
+        s.diskX[n] = static_cast<float>(static_cast<ext>(s.cosNode[n]) * y - s.sinNode[n] * x);
+        s.diskY[n] = static_cast<float>(static_cast<ext>(s.sinNode[n]) * y + s.cosNode[n] * x);
+        s.screenX[n] = s.diskX[n];
+        const ext diskY = s.diskY[n];
+        s.screenY[n] = static_cast<float>(static_cast<ext>(s.cosIncl) * diskY + s.sinIncl * z);
+        s.lineOfSight[n] = static_cast<float>(-diskY * s.sinIncl + s.cosIncl * z);
+        const ext los = s.lineOfSight[n];
+        const float k =
+            static_cast<float>(-(los - s.prevLineOfSight[n]) * p.velocityScale / p.orbitConstant);
+        double u[5];
+        for (double& v : u)
+            v = random_next(1.0f);
+        const double centred = ((u[0] + u[1]) + u[2]) + u[3] + (-2.0);
+        s.velocity[n] = static_cast<float>(static_cast<ext>(k) + centred * p.noiseAmplitude);
+        const ext dx = static_cast<ext>(s.diskX[n]) - s.sourceX, dy = diskY - s.sourceY,
+                  dz = z - p.sourceHeight;
+        s.distance[n] =
+            static_cast<float>(std::sqrt(((dx * dx + dy * dy) + dz * dz) + s.softeningSq));
+        int32_t bin;
+        if (velocity_bin(s.velocity[n], p.velocityRange, &bin) && profile_bin_used(bin))
+            s.lineProfile[bin] = static_cast<float>(
+                static_cast<ext>(brightness(s.distance[n], p.brightnessExponent)) +
+                s.lineProfile[bin]);
+        s.delay[n] = static_cast<float>(los + s.distance[n]);
+        s.delaySum = static_cast<double>(static_cast<ext>(s.delaySum) + s.delay[n]);
+        s.meanDelay = static_cast<double>(static_cast<ext>(s.delaySum) / n);
+        if (delay_bin(s.delay[n], s.delayOrigin, &bin) && delay_bin_used(bin))
+            s.delayHistogram[bin] += 1.0;
+        float radius =
+            static_cast<float>(static_cast<ext>(s.radius[n]) -
+                               static_cast<ext>(s.angularStep[n]) * s.radius[n] * p.driftRate);
+        const ext threshold = (u[4] + (-0.5L)) * p.innerRadius * p.reinjectJitter + p.innerRadius;
+        if (!(radius >= threshold))
+            radius = static_cast<float>(
+                (random_next(1.0f) + (-0.5L)) * p.outerRadius * p.reinjectJitter + p.outerRadius);
+        if (p.growthRate > 0.0f)
+            radius = static_cast<float>((static_cast<ext>(p.growthRate) * radius / 1000.0 + 1.0) *
+                                        radius);
+        s.radius[n] = radius;
+        s.angularStep[n] =
+            static_cast<float>(p.orbitConstant / (std::sqrt(static_cast<ext>(radius)) * radius));
+    }
+}
+
+TEST_F(Model, StepStoresTheBitsOfThePlainStatementWhateverTheParametersAndValues) {
+    model_parameters noisy, drifting, everything;
+    noisy.noiseAmplitude = 700.0f;
+    noisy.brightnessExponent = 3.0f;
+    drifting.driftRate = 1e-3f;
+    drifting.reinjectJitter = 0.3f;
+    drifting.growthRate = 2e-3f;
+    everything = drifting;
+    everything.noiseAmplitude = -50.0f;
+    everything.sourceDistance = 40.0f;
+    everything.sourceAzimuthDeg = 30.0f;
+    everything.sourceHeight = 3.0f;
+    everything.velocityScale = 1e5f;
+    model_state plain;
+    ASSERT_EQ(model_allocate(&plain), 0);
+    for (const model_parameters& p : {model_parameters{}, noisy, drifting, everything}) {
+        for (model_state* m : {&state, &plain}) {
+            model_derive(m, p);
+            random_seed(5.0, 0);
+            model_place_clouds(m);
+            // Values the usual clouds never take: not comparable, infinite, zero, negative,
+            // tiny and huge radii (a huge one stands still: its velocity is -0), a phase
+            // about to wrap, and clouds below the re-injection threshold.
+            const float radii[] = {NAN, INFINITY, 0.0f, -80.0f, 1e-30f, 3e38f, 20.0f, 74.9f};
+            for (int32_t i = 0; i < 8; ++i)
+                m->radius[100 + i] = radii[i];
+            m->phase[200] = 6.2831850f;
+            m->phase[201] = NAN;
+            m->phase[202] = 1e-9f;
+            m->prevLineOfSight[300] = 1e30f;
+        }
+        for (int frame = 0; frame < 3; ++frame) {
+            model_step(&state);
+            model_keep_previous(&state);
+        }
+        const double next = random_next(1.0f);
+        random_seed(5.0, 0);
+        for (int32_t k = 0; k < 40000; ++k)
+            random_next(1.0f);
+        for (int frame = 0; frame < 3; ++frame) {
+            plain_step(plain);
+            model_keep_previous(&plain);
+        }
+        EXPECT_EQ(random_next(1.0f), next);
+        for (auto array : {&model_state::radius, &model_state::phase, &model_state::angularStep,
+                           &model_state::orbitX, &model_state::orbitY, &model_state::orbitZ,
+                           &model_state::diskX, &model_state::diskY, &model_state::screenX,
+                           &model_state::screenY, &model_state::lineOfSight, &model_state::velocity,
+                           &model_state::distance, &model_state::delay})
+            ASSERT_EQ(std::memcmp(state.*array, plain.*array, cloud_slots * sizeof(float)), 0)
+                << p.noiseAmplitude << " " << p.driftRate;
+        EXPECT_EQ(
+            std::memcmp(state.lineProfile, plain.lineProfile, histogram_slots * sizeof(float)), 0);
+        EXPECT_EQ(std::memcmp(state.delayHistogram, plain.delayHistogram,
+                              histogram_slots * sizeof(double)),
+                  0);
+        EXPECT_EQ(std::memcmp(&state.delaySum, &plain.delaySum, sizeof(double)), 0);
+        EXPECT_EQ(std::memcmp(&state.meanDelay, &plain.meanDelay, sizeof(double)), 0);
+    }
+    model_release(&plain);
 }
 
 // ---- same bits on every build ----

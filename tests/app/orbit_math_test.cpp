@@ -87,6 +87,7 @@ TEST_F(OrbitMath, BatchGivesTheBitsOfTheSingleCall) {
         x.push_back(-20.0f + i * 0.008f);
     for (float special : {0.0f, -0.0f, 1e-9f, -3e-8f, 2e6f, -1e30f, INFINITY, NAN})
         x.push_back(special);
+    x.push_back(0.3f); // an odd count: the last one on its own
     std::vector<double> s(x.size()), c(x.size());
     orbit_sincos_batch(x.data(), s.data(), c.data(), static_cast<int32_t>(x.size()));
     for (size_t i = 0; i < x.size(); ++i) {

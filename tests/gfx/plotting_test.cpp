@@ -61,6 +61,13 @@ TEST_F(Plotting, PointsOutsideTheViewAreDropped) {
     const float far_out[][2] = {{3e9f, 20.0f},   {20.0f, 3e9f},  {-3e9f, 20.0f}, {nan, 20.0f},
                                 {20.0f, nan},    {inf, 20.0f},   {20.0f, -inf},  {-0.51f, 20.0f},
                                 {4.3e9f, 20.0f}, {20.0f, 4.3e9f}};
+    // Asking for a point ahead, on the view or off it, changes nothing.
+    const uint32_t before = pixel32(30, 20);
+    plot_pixel_ahead(30.0f, 20.0f);
+    for (const auto& p : far_out)
+        plot_pixel_ahead(p[0], p[1]);
+    EXPECT_EQ(pixel32(30, 20), before);
+    EXPECT_EQ(get_draw_state()->last_x, 1279.49f);
     for (const auto& p : far_out)
         plot_pixel(nullptr, p[0], p[1], 0xFFFFFF00u, coords_point, 0);
     for (int32_t y = 0; y < 768; ++y)

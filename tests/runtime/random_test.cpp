@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <random>
 #include <vector>
@@ -34,13 +35,41 @@ TEST_F(Random, FillGivesTheValuesOfSuccessiveDrawsAndTheSameLastValue) {
     std::vector<double> values(1500);
     random_fill(values.data(), 700); // across a regeneration of the state
     random_fill(values.data() + 700, 800);
-    for (double v : values) ASSERT_EQ(v, oracle() * 0x1p-32);
+    for (double v : values)
+        ASSERT_EQ(v, oracle() * 0x1p-32);
     EXPECT_EQ(random_next(0.0f), values.back());
     EXPECT_EQ(random_next(1.0f), oracle() * 0x1p-32);
     random_seed(5.0, random_lcg32); // other generators draw one by one
     double one;
     random_fill(&one, 1);
     EXPECT_EQ(one, 1022226848 * 0x1p-32);
+}
+
+TEST_F(Random, AheadShowsTheComingDrawsAndSkipTakesThemAcrossBlocks) {
+    const double* ahead = nullptr;
+    EXPECT_EQ(random_ahead(&ahead), 0); // not seeded yet: no block
+    random_seed(812.7, 0);
+    std::mt19937 oracle = oracle_seeded_with(812);
+    int32_t drawn = 0;
+    for (int32_t take : {1, 600, 20, 3, 624, 5}) { // through several blocks of 624
+        const int32_t ready = random_ahead(&ahead);
+        ASSERT_EQ(ready, 624 - drawn % 624);
+        const int32_t n = std::min(take, ready);
+        for (int32_t i = 0; i < n; ++i)
+            ASSERT_EQ(ahead[i], oracle() * 0x1p-32);
+        random_skip(n);
+        drawn += n;
+        EXPECT_EQ(random_next(0.0f), ahead[n - 1]); // the last value, as after n draws
+    }
+    EXPECT_EQ(random_next(1.0f), oracle() * 0x1p-32);
+    random_skip(2000); // through blocks whose values were never looked at
+    oracle.discard(1999);
+    EXPECT_EQ(random_next(0.0f), oracle() * 0x1p-32);
+    EXPECT_EQ(random_next(1.0f), oracle() * 0x1p-32);
+    random_seed(5.0, random_lcg32); // other generators have no block and skip one by one
+    EXPECT_EQ(random_ahead(&ahead), 0);
+    random_skip(2);
+    EXPECT_EQ(random_next(0.0f), 3144284287u * 0x1p-32);
 }
 
 TEST_F(Random, SeedsDifferingOnlyInTheirFractionGiveTheSameSequence) {
