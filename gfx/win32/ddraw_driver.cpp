@@ -253,18 +253,25 @@ bool band_blit_possible(row_span rows, const RECT& client) {
            client.bottom - client.top == window_state.height;
 }
 
-// The span's rows of the target onto the same rows of the client area.
-void blit_rows(row_span rows, const RECT& client) {
-    RECT source{0, rows.first, window_state.width, rows.last + 1};
-    RECT destination{client.left, client.top + rows.first, client.right,
-                     client.top + rows.last + 1};
+// Blits source of the target onto destination of the primary surface, restoring lost surfaces
+// first and again for as long as the blit reports a loss; DDERR_SURFACELOST when there are no
+// surfaces to blit.
+HRESULT blit_target(RECT destination, RECT source) {
     HRESULT result;
     do {
         restore_lost_surfaces();
-        if (!ddraw_state.primary_surface || !ddraw_state.target_surface) return;
+        if (!ddraw_state.primary_surface || !ddraw_state.target_surface) return DDERR_SURFACELOST;
         result = surface_blt(ddraw_state.primary_surface, &destination, ddraw_state.target_surface,
                              &source);
     } while (result == DDERR_SURFACELOST && running_now());
+    return result;
+}
+
+// The span's rows of the target onto the same rows of the client area.
+void blit_rows(row_span rows, const RECT& client) {
+    blit_target(
+        RECT{client.left, client.top + rows.first, client.right, client.top + rows.last + 1},
+        RECT{0, rows.first, window_state.width, rows.last + 1});
 }
 
 // One pass's copy and blit. A pass with no dirty line, no whole blit due and the window where
@@ -446,16 +453,9 @@ bool restore_lost_surfaces() {
 
 void ddraw_paint() {
     if (fullscreen_mode() || !window_state.hwnd) return;
-    RECT destination = client_on_screen();
-    RECT source{0, 0, window_state.width, window_state.height};
-    HRESULT result;
-    do {
-        restore_lost_surfaces();
-        if (!ddraw_state.primary_surface || !ddraw_state.target_surface) return;
-        result = surface_blt(ddraw_state.primary_surface, &destination, ddraw_state.target_surface,
-                             &source);
-    } while (result == DDERR_SURFACELOST && running_now());
-    if (result != DD_OK) return;
+    const RECT destination = client_on_screen();
+    if (blit_target(destination, RECT{0, 0, window_state.width, window_state.height}) != DD_OK)
+        return;
     ddraw_state.whole_blit_pending = 0;
     ddraw_state.blitted_client = destination;
 }
