@@ -266,10 +266,10 @@ inline __m128i s16_to_16_rgb(__m128i s) {
     return either(either(_mm_srli_epi16(s, 11), mask16(s, 0x7E0)), _mm_slli_epi16(s, 11));
 }
 
-// The line is 2 x width bytes, a multiple of 8: 64 bytes per step, then 16, then 8.
+// Puts the whole 16-byte lanes of bytes bytes through format, four lanes per step; returns the
+// bytes done.
 template <lane_format format>
-void line_16_to_16(uint8_t* destination, const uint8_t* source, const line_inputs& inputs) {
-    const int32_t bytes = 2 * inputs.width;
+int32_t format_lanes(uint8_t* destination, const uint8_t* source, int32_t bytes) {
     int32_t i = 0;
     for (; i + 64 <= bytes; i += 64) {
         const __m128i a = load128(source + i);
@@ -283,6 +283,14 @@ void line_16_to_16(uint8_t* destination, const uint8_t* source, const line_input
     }
     for (; i + 16 <= bytes; i += 16)
         store128(destination + i, format(load128(source + i)));
+    return i;
+}
+
+// The line is 2 x width bytes, a multiple of 8: 64 bytes per step, then 16, then 8.
+template <lane_format format>
+void line_16_to_16(uint8_t* destination, const uint8_t* source, const line_inputs& inputs) {
+    const int32_t bytes = 2 * inputs.width;
+    const int32_t i = format_lanes<format>(destination, source, bytes);
     if (i < bytes) store_low64(destination + i, format(load_low64(source + i)));
 }
 
@@ -463,20 +471,7 @@ void line_32_to_24(uint8_t* destination, const uint8_t* source, const line_input
 // The line is 4 x width bytes, a multiple of 16.
 template <lane_format format>
 void line_32_to_32(uint8_t* destination, const uint8_t* source, const line_inputs& inputs) {
-    const int32_t bytes = 4 * inputs.width;
-    int32_t i = 0;
-    for (; i + 64 <= bytes; i += 64) {
-        const __m128i a = load128(source + i);
-        const __m128i b = load128(source + i + 16);
-        const __m128i c = load128(source + i + 32);
-        const __m128i d = load128(source + i + 48);
-        store128(destination + i, format(a));
-        store128(destination + i + 16, format(b));
-        store128(destination + i + 32, format(c));
-        store128(destination + i + 48, format(d));
-    }
-    for (; i < bytes; i += 16)
-        store128(destination + i, format(load128(source + i)));
+    format_lanes<format>(destination, source, 4 * inputs.width);
 }
 
 } // namespace
