@@ -510,32 +510,29 @@ void mmx_blit_16_to_16_rgb(uint8_t* destination, int32_t destination_pitch) {
 void mmx_blit_16_to_15_bgr(uint8_t* destination, int32_t destination_pitch) {
     mmx_walk<line_16_to_16<s16_to_15_bgr>>(destination, destination_pitch);
 }
-// The expansion is computed for the order whose fill the table holds.
-void mmx_blit_16_to_24(uint8_t* destination, int32_t destination_pitch) {
+// The expansion is computed for the order whose fill the table holds; any other table is
+// looked up.
+template <line_converter bgr_fill, line_converter rgb_fill, line_converter lookup>
+void mmx_walk_expansion(uint8_t* destination, int32_t destination_pitch) {
     switch (expansion_order(expand16_table)) {
     case 0:
-        mmx_walk<line_16_to_24<false>>(destination, destination_pitch);
+        mmx_walk<bgr_fill>(destination, destination_pitch);
         break;
     case 1:
-        mmx_walk<line_16_to_24<true>>(destination, destination_pitch);
+        mmx_walk<rgb_fill>(destination, destination_pitch);
         break;
     default:
-        mmx_walk<line_16_to_24_lookup>(destination, destination_pitch);
+        mmx_walk<lookup>(destination, destination_pitch);
         break;
     }
 }
+void mmx_blit_16_to_24(uint8_t* destination, int32_t destination_pitch) {
+    mmx_walk_expansion<line_16_to_24<false>, line_16_to_24<true>, line_16_to_24_lookup>(
+        destination, destination_pitch);
+}
 void mmx_blit_16_to_32(uint8_t* destination, int32_t destination_pitch) {
-    switch (expansion_order(expand16_table)) {
-    case 0:
-        mmx_walk<line_16_to_32<false>>(destination, destination_pitch);
-        break;
-    case 1:
-        mmx_walk<line_16_to_32<true>>(destination, destination_pitch);
-        break;
-    default:
-        mmx_walk<line_16_to_32_lookup>(destination, destination_pitch);
-        break;
-    }
+    mmx_walk_expansion<line_16_to_32<false>, line_16_to_32<true>, line_16_to_32_lookup>(
+        destination, destination_pitch);
 }
 
 void mmx_blit_32_to_15_rgb(uint8_t* destination, int32_t destination_pitch) {
