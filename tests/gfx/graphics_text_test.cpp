@@ -232,6 +232,18 @@ TEST_F(GraphicsText, ScrollsTheViewByOneRowAndByItsHeight) {
     EXPECT_EQ(row_text(10, 0, 4), "below");
 }
 
+// 640 x 4 has no text row: printing and clearing the text view draw nothing outside it.
+TEST_F(GraphicsText, AScreenLowerThanOneTextRowPrintsNothing) {
+    ASSERT_EQ(screen_res(640, 4, 32, 1, 0, 0), 0);
+    ASSERT_EQ(gfx_screen->text_rows, 0);
+    print("A\nB");
+    text_clear(2);
+    for (int32_t y = 0; y < 4; ++y)
+        for (int32_t x = 0; x < 640; ++x)
+            ASSERT_EQ(pixel_at(0, x, y), 0xFF000000u) << x << "," << y;
+    EXPECT_EQ(text_column_graphics(), 1);
+}
+
 TEST_F(GraphicsText, HiddenWorkPageTakesTextWithoutMarks) {
     ASSERT_EQ(screen_mode(18, 32, 2, 0, 0), 0);
     page_set(1, 0);
