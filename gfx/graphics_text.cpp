@@ -402,8 +402,9 @@ int32_t text_locate_graphics(int32_t row, int32_t column, int32_t /*visible*/) {
     gfx_context* c = gfx_screen;
     if (!c) return 0;
     c->flags &= ~context_wrap_pending;
-    if (row >= 1) c->cursor_y = row - 1;
-    if (column >= 1) c->cursor_x = column - 1;
+    // Past the grid is its last row or column: the text engine counts columns in 32 bits.
+    if (row >= 1) c->cursor_y = std::min(row, std::max(c->text_rows, 1)) - 1;
+    if (column >= 1) c->cursor_x = std::min(column, std::max(c->text_cols, 1)) - 1;
     print_column = c->cursor_x;
     return (((c->cursor_y & 0xFF) << 8) | (c->cursor_x & 0xFF)) + 0x101;
 }

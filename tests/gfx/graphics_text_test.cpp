@@ -301,6 +301,12 @@ TEST_F(GraphicsText, LocateAndCursorQueries) {
     EXPECT_EQ(row, 5);
     EXPECT_EQ(columns, 80);
     EXPECT_EQ(rows, 30);
+
+    // Past the grid the hook takes its last row and column.
+    EXPECT_EQ(console_hooks.locate(INT32_MAX, INT32_MAX, -1), 0x1D4F + 0x101);
+    print("AB"); // "B" on a new row: the view scrolls
+    EXPECT_EQ(row_text(28, 79), "A");
+    EXPECT_EQ(row_text(29, 0, 0), "B");
 }
 
 TEST_F(GraphicsText, ClearInItsFourForms) {
