@@ -16,9 +16,10 @@ constexpr int32_t size_result(int32_t columns, int32_t rows) {
 // Puts the cursor at an absolute buffer position; a coordinate below 0 keeps the current one,
 // a visibility below 0 keeps the current visibility.
 void place_cursor(int32_t column, int32_t row, int32_t visibility) {
-    // A wrap left pending by the last print belongs to the old position; kept, it would move
-    // the next print to the row below the new one.
-    console_wrap_pending = 0;
+    // A wrap left pending by the last print belongs to the cursor's place: a new place drops
+    // it (kept, it would move the next print to the row below), a placement that names no
+    // place moves nothing and keeps it.
+    if (column >= 0 || row >= 0) console_wrap_pending = 0;
     HANDLE output = console_output();
     if (column < 0 || row < 0) {
         CONSOLE_SCREEN_BUFFER_INFO info;
@@ -135,6 +136,9 @@ int32_t console_locate(int32_t row, int32_t column, int32_t cursor_visible) {
     const SMALL_RECT& region = console_state.console_region;
     HANDLE output = console_output();
 
+    // A coordinate not given stays the cursor's, and is not placed again.
+    const int32_t place_column = column >= 1 ? region.Left + column - 1 : -1;
+    const int32_t place_row = row >= 1 ? region.Top + row - 1 : -1;
     CONSOLE_SCREEN_BUFFER_INFO info;
     if (row < 1 || column < 1) {
         if (!GetConsoleScreenBufferInfo(output, &info)) info.dwCursorPosition = COORD{0, 0};
@@ -144,7 +148,7 @@ int32_t console_locate(int32_t row, int32_t column, int32_t cursor_visible) {
     CONSOLE_CURSOR_INFO cursor;
     bool was_visible = GetConsoleCursorInfo(output, &cursor) && cursor.bVisible;
     int32_t result = (column & 0xFF) | ((row & 0xFF) << 8) | (was_visible ? 0x10000 : 0);
-    place_cursor(region.Left + column - 1, region.Top + row - 1, cursor_visible);
+    place_cursor(place_column, place_row, cursor_visible);
     return result;
 }
 
