@@ -64,11 +64,14 @@ int32_t text_width(int32_t columns, int32_t rows) {
     text_screen_size(&current_columns, &current_rows);
     int32_t new_columns = columns >= 1 ? columns : current_columns;
     int32_t new_rows = rows >= 1 ? rows : current_rows;
-    int32_t result = size_result(new_columns, new_rows);
-    if (columns < 1 && rows < 1) return result;
+    if (columns < 1 && rows < 1) return size_result(new_columns, new_rows);
 
-    SMALL_RECT window{0, 0, static_cast<SHORT>(std::min<int32_t>(largest.X, new_columns - 1)),
-                      static_cast<SHORT>(std::min<int32_t>(largest.Y, new_rows - 1))};
+    // The largest window the display allows is largest cells wide and high (0: not known).
+    const int32_t window_columns =
+        largest.X > 0 ? std::min<int32_t>(largest.X, new_columns) : new_columns;
+    const int32_t window_rows = largest.Y > 0 ? std::min<int32_t>(largest.Y, new_rows) : new_rows;
+    SMALL_RECT window{0, 0, static_cast<SHORT>(window_columns - 1),
+                      static_cast<SHORT>(window_rows - 1)};
     // The window may never be larger than its buffer: shrink it inside the old buffer first.
     SMALL_RECT shrunk = window;
     bool shrink = false;
@@ -90,7 +93,10 @@ int32_t text_width(int32_t columns, int32_t rows) {
     console_state.region_fixed = 0;
     console_region_read();
     console_state.region_fixed = 1;
-    return result;
+    // The size that was set: a window the display cannot show whole is smaller than asked.
+    text_screen_size(&new_columns, &new_rows);
+    view_rows_fit(new_rows);
+    return size_result(new_columns, new_rows);
 }
 
 void text_clear(int32_t mode) {

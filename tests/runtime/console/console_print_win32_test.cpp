@@ -170,6 +170,23 @@ TEST_F(ConsolePrint, LastCellParksTheCursorUntilTheNextPrintScrolls) {
     text_locate(0, 0, 1);
 }
 
+// Shrinking the console below the text view keeps the view inside the new size: line feeds
+// go on scrolling, and no write falls outside the buffer.
+TEST_F(ConsolePrint, AConsoleShrunkBelowTheTextViewKeepsTheViewInside) {
+    const COORD largest = GetLargestConsoleWindowSize(console.output);
+    if (largest.Y < 50) GTEST_SKIP() << "display too small for 50 rows";
+    shape(80, 50, SMALL_RECT{0, 0, 79, 49});
+    ASSERT_EQ(text_view(1, 50, 0), 1 | (50 << 16));
+    ASSERT_EQ(text_width(80, 25), 80 | (25 << 16));
+    EXPECT_EQ(view_bottom_row(), 24);
+    label_rows();
+    cursor_to(0, 23);
+    print("one\ntwo\nthree");
+    EXPECT_EQ(row_text(22, 4), "onex");
+    EXPECT_EQ(row_text(23, 4), "twoy");
+    EXPECT_EQ(row_text(24, 6), "three ");
+}
+
 TEST_F(ConsolePrint, ATextViewScrollsOnlyItsRows) {
     ASSERT_EQ(text_view(5, 10, 0), 5 | (10 << 16)); // rows 4 to 9
     cursor_to(0, 9);
