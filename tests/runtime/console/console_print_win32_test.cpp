@@ -237,6 +237,58 @@ TEST_F(ConsolePrint, WrittenAndClearedCellsTakeTheCurrentAttribute) {
     EXPECT_EQ(attribute_at(40, 4), 7);
 }
 
+// With the view the whole region and no room below it, the whole buffer scrolls; when fewer
+// rows stay than go, the rows between them are cleared as well.
+TEST_F(ConsolePrint, AScrollOfMoreThanHalfTheBufferClearsTheRowsBetween) {
+    cursor_to(0, 24);
+    print(std::string(15, '\n'));
+    for (int row = 0; row < 10; ++row)
+        EXPECT_EQ(row_text(row), labelled(row + 15)) << row;
+    for (int row = 10; row < 25; ++row)
+        EXPECT_EQ(row_text(row), std::string(80, ' ')) << row;
+    expect_cursor(0, 24);
+}
+
+BOOL WINAPI unreadable_buffer(HANDLE, CONSOLE_SCREEN_BUFFER_INFO*) {
+    return FALSE;
+}
+
+// A buffer whose information cannot be read prints at the view's top left in attribute 7.
+TEST_F(ConsolePrint, AnUnreadableBufferPrintsAtTheViewsTopLeftInAttribute7) {
+    SetConsoleTextAttribute(console.output, 0x1E);
+    cursor_to(40, 12);
+    console_buffer_info = unreadable_buffer;
+    print("AB");
+    console_buffer_info = GetConsoleScreenBufferInfo;
+    EXPECT_EQ(row_text(0, 3), "ABa");
+    EXPECT_EQ(attribute_at(0, 0), 7);
+    EXPECT_EQ(row_text(12, 42), labelled(12).substr(0, 42));
+    expect_cursor(2, 0);
+}
+
+BOOL WINAPI three_bytes_a_write(HANDLE file, LPCVOID bytes, DWORD count, LPDWORD written,
+                                LPOVERLAPPED overlapped) {
+    return WriteFile(file, bytes, count < 3 ? count : 3, written, overlapped);
+}
+
+// Redirected output goes on after a write that took only part of the bytes.
+TEST_F(ConsolePrint, RedirectedOutputGoesOnAfterAPartialWrite) {
+    HANDLE file = redirect_file("console_print_partial.txt");
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    SetStdHandle(STD_OUTPUT_HANDLE, file);
+    console_state_clear();
+    console_write_file = three_bytes_a_write;
+    print("line\r\n\x07end\t");
+    console_write_file = WriteFile;
+    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+    char back[32];
+    DWORD read = 0;
+    ReadFile(file, back, sizeof back, &read, nullptr);
+    EXPECT_EQ(std::string(back, read), "line\r\n\x07end\t");
+    CloseHandle(file);
+    console_for_test();
+}
+
 TEST_F(ConsolePrint, BeforeTheRegionIsReadPrintingWritesToTheHandle) {
     console_state_clear();
     cursor_to(0, 5);

@@ -99,6 +99,22 @@ TEST_F(ConsoleScreen, WidthBeyondTheLargestWindowReportsTheWindowItGot) {
     text_width(80, 25);
 }
 
+// Fewer columns and the same rows: the window narrows inside the old buffer before the buffer
+// does, so that it is never wider than its buffer.
+TEST_F(ConsoleScreen, FewerColumnsAloneNarrowTheWindowFirst) {
+    SMALL_RECT small{0, 0, 0, 0};
+    SetConsoleWindowInfo(console.output, TRUE, &small);
+    ASSERT_TRUE(SetConsoleScreenBufferSize(console.output, COORD{100, 25}));
+    SMALL_RECT wide{0, 0, 99, 24};
+    if (!SetConsoleWindowInfo(console.output, TRUE, &wide)) GTEST_SKIP() << "no 100-column window";
+    view_update();
+    EXPECT_EQ(text_width(80, 0), 80 | (25 << 16));
+    EXPECT_EQ(info().dwSize.X, 80);
+    EXPECT_EQ(info().dwSize.Y, 25);
+    EXPECT_EQ(info().srWindow.Right, 79);
+    EXPECT_EQ(info().srWindow.Bottom, 24);
+}
+
 TEST_F(ConsoleScreen, ClearBlanksTheWholeRegionInTheCurrentAttributeAndHomesTheCursor) {
     fill('x');
     SetConsoleCursorPosition(console.output, COORD{40, 12});
