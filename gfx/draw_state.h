@@ -1,6 +1,7 @@
 // Drawing state, pixel routines, coordinate mapping and pixel plotting.
 #pragma once
 #include "gfx/gfx_context.h"
+#include "gfx/plotting.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -76,17 +77,11 @@ void plain_blend_span32(void* destination, uint32_t colour, size_t count);
 // open) sets context flag 0x1000000 and uses the MMX fills, copies and blends.
 void select_pixel_routines(int32_t bpp);
 
-// Coordinate types: the low three bits; bit 31 set means no colour was given.
+// Coordinate types of two points (the low three bits; plotting.h has the one-point types).
 constexpr int32_t coords_two_absolute = 0;
 constexpr int32_t coords_second_relative = 1;
 constexpr int32_t coords_first_relative = 2;
 constexpr int32_t coords_both_relative = 3;
-constexpr int32_t coords_point = 4;
-constexpr int32_t coords_point_relative = 5;
-constexpr int32_t coords_no_colour = INT32_MIN;
-
-// Image header of the new form; pixel data start 32 bytes after it.
-constexpr uint32_t image_new_header = 7;
 
 draw_state* get_draw_state();
 // Makes image (null: the screen) the drawing target; false, with the target left as it was,
@@ -99,7 +94,6 @@ void select_transfer(draw_state* state, uint32_t colour);
 uint32_t convert_color(int32_t target_bpp, uint32_t colour);
 void apply_relative(draw_state* state, int32_t type, float* x1, float* y1, float* x2, float* y2);
 void map_point(const draw_state* state, float x, float y, int32_t* px, int32_t* py);
-void reset_view();
 
 // The state that plot_pixel's straight path reads: the process-wide record once a graphics
 // call has made it, before that a blank stand-in (whose straight_id matches no screen).

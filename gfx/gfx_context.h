@@ -1,5 +1,9 @@
-// The graphics context: the one open screen, its modes, its display driver.
+// The graphics context: the one open screen, its modes, its display driver, the screen lock.
 #pragma once
+#include "gfx/input.h"
+#include "gfx/screen.h"
+
+#include <cstddef>
 #include <cstdint>
 
 struct mutex;
@@ -29,30 +33,6 @@ struct mode_info {
     float aspect; // 0: computed by the mode set
 };
 
-// Event record: 20 bytes, a type 1 to 14 and four fields whose meaning depends on the type.
-struct event_record {
-    int32_t type;
-    int32_t field[4];
-};
-static_assert(sizeof(event_record) == 20);
-
-enum event_type : int32_t {
-    event_key_pressed = 1,
-    event_key_released = 2,
-    event_key_repeated = 3,
-    event_mouse_moved = 4,
-    event_button_pressed = 5,
-    event_button_released = 6,
-    event_button_double_clicked = 7,
-    event_wheel = 8,
-    event_mouse_entered = 9,
-    event_mouse_left = 10,
-    event_focus_gained = 11,
-    event_focus_lost = 12,
-    event_close = 13,
-    event_horizontal_wheel = 14,
-};
-
 struct char_cell {
     uint16_t code;
     uint32_t foreground;
@@ -80,17 +60,8 @@ struct display_driver {
     void (*poll_events)() = nullptr;
 };
 
-// Mode flags: the flags argument of the mode entries, passed unchanged to a driver's init.
-constexpr uint32_t fullscreen = 0x01;
-constexpr uint32_t opengl = 0x02;
-constexpr uint32_t no_switch = 0x04;
-constexpr uint32_t no_frame = 0x08;
-constexpr uint32_t shaped_window = 0x10;
-constexpr uint32_t always_on_top = 0x20;
-constexpr uint32_t alpha_primitives = 0x40;
-constexpr uint32_t high_priority = 0x80;
-constexpr uint32_t null_driver_request = 0xFFFFFFFFu; // -1: the null driver, nothing else
-constexpr uint32_t close_request = 0x80000000u;       // close without touching the console
+// The mode set's own flags value: close the screen without touching the text console.
+constexpr uint32_t close_request = 0x80000000u;
 
 // Bits of gfx_context::flags.
 constexpr uint32_t context_locked = 0x1;
@@ -145,3 +116,53 @@ extern gfx_context* gfx_screen;
 
 // 512 entries filled by select_blitter; allocated with each context.
 extern uint32_t* expand16_table;
+
+constexpr int32_t mode_count = 21;
+extern const mode_info mode_table[mode_count + 1]; // indexed by mode number 1 to 21
+
+// The drivers tried by a mode set, in order, ending with null; and the null driver.
+extern const display_driver* const* driver_list;
+extern const display_driver null_driver;
+extern const display_driver* const default_driver_list[];
+extern const display_driver directdraw_driver;
+extern const display_driver gdi_driver;
+extern const display_driver opengl_driver;
+
+// The core of screen_res, screen_mode and close_screen: releases the open screen, then with a
+// mode_info and a nonzero mode builds the new one.
+int32_t set_screen_mode(const mode_info* info, int32_t mode, int32_t depth, int32_t pages,
+                        int32_t refresh_rate, uint32_t flags);
+// The mode set's allocator, zero-filling like calloc (its default); std::free releases what it
+// gives. Tests replace it to make an allocation fail.
+extern void* (*screen_allocate)(size_t count, size_t size);
+
+// The marking part of screen_unlock.
+void mark_lines(int32_t first, int32_t last);
+
+// Every pixel takes the lock, so both halves are inline; the _context forms work on a context
+// the caller already holds.
+inline void screen_lock_context(gfx_context* c) {
+    if (!(c->flags & context_locked)) {
+        if (c->driver && c->driver->lock) c->driver->lock();
+        c->flags |= context_locked;
+    }
+    ++c->lock_count;
+}
+
+inline void screen_unlock_context(gfx_context* c) {
+    if (c->lock_count > 0 && --c->lock_count == 0) {
+        c->flags &= ~context_locked;
+        if (c->driver && c->driver->unlock) c->driver->unlock();
+    }
+}
+
+inline void screen_lock() {
+    if (gfx_screen) screen_lock_context(gfx_screen);
+}
+
+inline void screen_unlock(int32_t first, int32_t last) {
+    gfx_context* c = gfx_screen;
+    if (!c) return;
+    if (first <= last || last < 0) mark_lines(first, last); // (1, 0) marks nothing
+    screen_unlock_context(c);
+}

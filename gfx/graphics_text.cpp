@@ -9,6 +9,7 @@
 #include "gfx/palette.h"
 #include "gfx/screen.h"
 #include "runtime/console/console.h"
+#include "runtime/internal/context.h"
 #include "runtime/print.h"
 #include "runtime/runtime.h"
 #include "runtime/text_output.h"

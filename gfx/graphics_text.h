@@ -1,26 +1,23 @@
 // Text on the graphics screen: glyphs of the current font drawn into the work page, the text
 // cursor, the character cells of each page, scrolling of the text view, clearing, colours and
-// the text grid. The mode set installs these in console_hooks (slots 4 to 14 and 21 to 23).
+// the text grid. These are the screen's forms of the run-time's text operations: the mode set
+// installs them in console_hooks (slots 4 to 14 and 21 to 23).
 #pragma once
+#include "gfx/screen_text.h"
+#include "runtime/text_screen.h"
+
 #include <cstdint>
 
 struct text;
-
-// Mode of text_clear_graphics given when the caller named none: the graphics view when one has
-// been set, else the whole screen when the text view spans the grid, else the text view.
-constexpr int32_t text_clear_unspecified = -65536;
 
 // Prints length bytes at the text cursor through the run-time's text output engine (a line
 // feed also returns). Output that ends exactly one row below the text view parks the cursor on
 // the view's last cell with a wrap pending, which the next print settles first. Nothing
 // happens for length 0 unless mask has 0x8 (which settles a pending wrap).
 void text_print_graphics(const char* bytes, int32_t length, int32_t mask);
-// UTF-16 units below 256 print as that byte; any other as "?", a high surrogate taking its
-// following unit with it.
-void text_print_wide_graphics(const uint16_t* units, int32_t length, int32_t mask);
 
-// 0: the whole work page; 2: the text view; text_clear_unspecified: see above; any other: the
-// graphics view. Cleared cells hold spaces in the current colours.
+// 0: the whole work page; 2: the text view; text_clear_unspecified: as text_clear says; any
+// other: the graphics view. Cleared cells hold spaces in the current colours.
 void text_clear_graphics(int32_t mode);
 // Sets the colours (flags bit 0: no foreground given, bit 1: no background given) and returns
 // the previous ones: fg | bg << 16 at depths up to 8, the foreground as 0xFFRRGGBB at depth 16,
@@ -34,11 +31,7 @@ int32_t text_locate_graphics(int32_t row, int32_t column, int32_t visible);
 int32_t text_width_graphics(int32_t columns, int32_t rows);
 int32_t text_column_graphics(); // 1-based
 int32_t text_row_graphics();    // 1-based
-void text_position_graphics(int32_t* column, int32_t* row);
 void text_size_graphics(int32_t* columns, int32_t* rows);
-// Cell (column, row), 1-based, of the work page: what 0 the character code, otherwise the
-// colours (depth up to 8: packed; 16: widened to 0xFFRRGGBB; what 2 the background).
-uint32_t read_cell_graphics(int32_t column, int32_t row, int32_t what);
 
 // The line editor: reads keys into buffer until Enter, with a block cursor (219) at the
 // insertion point; at most size - 1 characters (Enter included when there is room), then a

@@ -32,6 +32,19 @@ void post_event(const event_record* record) {
     mutex_unlock(c->event_lock);
 }
 
+int32_t get_event(event_record* record) {
+    gfx_context* c = gfx_screen;
+    if (!c || !record) return 0;
+    mutex_lock(c->event_lock);
+    const bool waiting = c->event_head != c->event_tail;
+    if (waiting) {
+        *record = c->events[c->event_head];
+        c->event_head = (c->event_head + 1) & (event_queue_size - 1);
+    }
+    mutex_unlock(c->event_lock);
+    return waiting ? 1 : 0;
+}
+
 int32_t take_key_hit() {
     screen_lock();
     int32_t hit = key_hit_flag;

@@ -1,13 +1,13 @@
-// Key buffer, key state and event queue of the graphics screen, and the key, mouse and sleep
-// operations that the mode set installs in console_hooks.
+// Key buffer, key state and event queue of the graphics screen: the window's side, and the
+// key operations that the mode set installs in console_hooks.
 #pragma once
+#include "gfx/input.h"
+
 #include <cstdint>
 
 struct text;
-struct event_record;
 
 constexpr int32_t key_buffer_size = 16;
-constexpr int32_t close_key = 0x6BFF; // the window's close button
 
 // Process-wide key ring; it survives mode changes and holds at most 15 codes.
 extern int32_t key_buffer[key_buffer_size];
@@ -20,15 +20,11 @@ extern int32_t key_hit_flag; // 1 when a key was posted since the last read or s
 void post_key(int32_t code);
 void post_event(const event_record* record);
 
-// Application side; each takes the screen lock around its access.
-int32_t get_key();           // oldest code or 0, then clears key_hit_flag
+// Program's side (with get_key and the rest of gfx/input.h); each takes the screen lock around
+// its access. get_key also clears key_hit_flag.
 int32_t take_key_hit();      // previous key_hit_flag, which becomes 0
 int32_t key_hit_graphics();  // 1 when the ring is not empty; 0 with no screen
 int32_t key_wait_graphics(); // waits (20 ms steps) for a code; 0 at once with no screen
 text* key_read_text_graphics();
-int32_t key_down(int32_t scancode); // -1 while down, else 0
-void key_sleep(int32_t milliseconds);
-int32_t mouse_read(int32_t* x, int32_t* y, int32_t* wheel, int32_t* buttons, int32_t* clip);
-int32_t mouse_set(int32_t x, int32_t y, int32_t cursor, int32_t clip);
 // Empties the key ring (for tests and a fresh start).
 void key_buffer_clear();

@@ -2,6 +2,8 @@
 // palette ports.
 #include "gfx/palette.h"
 
+#include "gfx/internal/palette_state.h"
+
 #include "gfx/builtin_data.h"
 #include "gfx/gfx_context.h"
 #include "gfx/screen.h"

@@ -2,6 +2,7 @@
 #include "gfx/draw_state.h"
 #include "gfx/gfx_context.h"
 #include "gfx/screen.h"
+#include "runtime/internal/context.h"
 #include "runtime/runtime.h"
 
 #include <climits>

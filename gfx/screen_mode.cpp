@@ -4,10 +4,11 @@
 #include "gfx/gfx_context.h"
 #include "gfx/graphics_text.h"
 #include "gfx/input_state.h"
-#include "gfx/palette.h"
+#include "gfx/internal/palette_state.h"
 #include "gfx/screen.h"
 #include "runtime/console/console.h"
 #include "runtime/console_hooks.h"
+#include "runtime/internal/context.h"
 #include "runtime/mutex.h"
 #include "runtime/os/os.h"
 #include "runtime/runtime.h"
@@ -306,6 +307,23 @@ int32_t set_window_title(text* title) {
         gfx_screen->driver->set_window_title(title_buffer);
     text_release(title);
     return error_none;
+}
+
+int32_t screen_describe(screen_info* info) {
+    const gfx_context* c = gfx_screen;
+    if (!info) return error_set(error_argument);
+    *info = screen_info{};
+    if (!c) return error_set(error_argument);
+    const draw_state* s = get_draw_state();
+    info->mode = c->mode;
+    info->width = c->width;
+    info->height = c->height;
+    info->depth = c->depth;
+    info->pages = c->num_pages;
+    info->work_page = s ? s->work_page : 0;
+    info->visible_page = c->visible_page;
+    info->driver = c->driver ? c->driver->name : nullptr;
+    return error_set(error_none);
 }
 
 void close_screen() {

@@ -1,6 +1,6 @@
 // The run-time's line input: one line read from the graphics screen's line editor while a
-// screen is open (otherwise from standard input) and stored into a text variable or a buffer
-// of UTF-16 units.
+// screen is open (otherwise from standard input) and stored into a text variable, a field of
+// bytes or a buffer of UTF-16 units. Program's thread.
 #pragma once
 #include <cstdint>
 
@@ -9,10 +9,11 @@ struct text;
 // The line editor's buffer: a line of up to 1022 characters and its Enter, then a zero byte.
 constexpr int32_t line_read_size = 1024;
 
-// Reads one line: through the line editor of console_hooks while a screen is open, otherwise
-// from standard input. Returns the line without its ending Enter (CR, or LF or CR LF from
-// standard input) as a new temporary; null when no line could be read (no screen's editor
-// answered, the input had ended, or no memory).
+// Reads one line: with a screen open through its line editor (keys typed in the window are
+// echoed at the text cursor with a block cursor; backspace erases; Enter ends the line),
+// otherwise from standard input. Returns the line without its ending Enter (CR, or LF or CR LF
+// from standard input) as a new temporary; null when no line could be read (the input had
+// ended, or no memory).
 text* line_read();
 
 // Stores line (a temporary is released) into destination: a size of 0 or less means a text
@@ -24,10 +25,11 @@ int32_t line_store(text* destination, int32_t size, int32_t fill, text* line);
 // zero. Nothing is stored for a size below 1 (error 1). A temporary line is released.
 int32_t line_store_wide(void* destination, int32_t size, int32_t fill, text* line);
 
-// Prints the prompt (a temporary is released) and, with question, "? "; reads a line with
-// line_read; with newline ends the screen's line; stores the line. The graphics screen's form
-// of console_hooks while a screen is open. 0, or error 4 when no line could be read.
+// Prints prompt (may be null; a temporary is released) and, with question, "? "; reads a line
+// with line_read; on the screen with newline ends the line (CR LF); stores the line as
+// line_store does. 0, or error 4 when no line could be read.
 int32_t line_input(text* prompt, text* destination, int32_t size, int32_t fill, int32_t question,
                    int32_t newline);
+// The same into a buffer of size UTF-16 units, as line_store_wide stores.
 int32_t line_input_wide(text* prompt, void* destination, int32_t size, int32_t fill,
                         int32_t question, int32_t newline);

@@ -1,5 +1,6 @@
 #include "runtime/mutex.h"
 
+#include "runtime/internal/seams.h"
 #include "runtime/os/os.h"
 
 #include <cstdlib>

@@ -1,15 +1,14 @@
-// Mutex: a semaphore of count 1. Every operation does nothing when given null.
+// Mutex: a semaphore of count 1, shared between threads. Any thread may call these.
 #pragma once
-#include <cstdint>
 
 struct mutex;
-struct os_semaphore;
 
-mutex* mutex_create(); // null when the record or its semaphore cannot be made
+// A new unlocked mutex; null when the record or its semaphore cannot be made.
+mutex* mutex_create();
+// Closes the semaphore and frees the record. Null: nothing.
 void mutex_destroy(mutex* m);
-void mutex_lock(mutex* m); // waits without a time limit
+// Waits without a time limit until the mutex is free and takes it. Not recursive: a second
+// lock on the same thread waits for ever. Null: nothing.
+void mutex_lock(mutex* m);
+// Releases the mutex. Null: nothing.
 void mutex_unlock(mutex* m);
-
-// How mutex_create makes its semaphore (os_semaphore_create). Tests replace it to make the
-// creation fail.
-extern os_semaphore* (*mutex_semaphore_create)(int32_t initial, int32_t maximum);

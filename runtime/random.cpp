@@ -1,5 +1,6 @@
 #include "runtime/random.h"
 
+#include "runtime/internal/seams.h"
 #include "runtime/os/os.h"
 #include "runtime/runtime.h"
 

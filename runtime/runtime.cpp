@@ -1,6 +1,8 @@
 #include "runtime/runtime.h"
 
 #include "runtime/console/console.h"
+#include "runtime/internal/context.h"
+#include "runtime/internal/seams.h"
 
 #include <cstdlib>
 #include <cstring>

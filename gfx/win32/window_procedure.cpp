@@ -5,7 +5,7 @@
 
 #include "gfx/gfx_context.h"
 #include "gfx/input_state.h"
-#include "gfx/palette.h"
+#include "gfx/internal/palette_state.h"
 #include "gfx/win32/window_layer.h"
 #include "runtime/console/console.h"
 

@@ -1,6 +1,10 @@
-// The text console: key input, text screen and cursor. Windows builds use the Win32 console
-// API; the native build has a small POSIX stand-in with the same operations.
+// The text console: key input, text screen and cursor. The run-time's text screen operations
+// (runtime/text_screen.h) consult their console_hooks entry first and are the console's
+// otherwise. Windows builds use the Win32 console API; the native build has a small POSIX
+// stand-in with the same operations.
 #pragma once
+#include "runtime/text_screen.h"
+
 #include <cstdint>
 
 // Key input. Codes: 1-255 a character, (e << 8) | 0xFF an extended key, 0x6BFF the close key.
@@ -22,23 +26,11 @@ int32_t key_code_of(int32_t character, int32_t scancode, int32_t virtual_key,
 // Clears the console device record (run at the run-time's global start-up).
 void console_state_clear();
 
-// Text screen: each consults its console_hooks entry first.
-void text_screen_size(int32_t* columns, int32_t* rows);
-int32_t text_width(int32_t columns, int32_t rows);
-void text_clear(int32_t mode);
-int32_t text_view(int32_t top, int32_t bottom, int32_t move_cursor);
-int32_t view_top_row();
-int32_t view_bottom_row();
+// The text view's bounds, 0-based (-1: unset, taken from the screen on the next use).
 void set_view_rows(int32_t top, int32_t bottom);
 // Keeps the text view inside a screen that now has rows rows: its bottom moves up to the last
 // row, and a view that starts below the screen becomes the whole screen again.
 void view_rows_fit(int32_t rows);
-int32_t text_locate(int32_t row, int32_t column, int32_t cursor_visible);
-void view_update();
-// Sets the text colours (flags bit 0: no foreground given, bit 1: no background given) and
-// returns the previous ones, on the graphics screen; the console's colours are left as they are
-// (0).
-uint32_t text_color(uint32_t foreground, uint32_t background, int32_t flags);
 
 // Prints length bytes on the text console, in its current colours; with no usable console
 // (output redirected) the bytes go to standard output unchanged. Mask bit 0x8: go on with

@@ -3,6 +3,7 @@
 #include "runtime/console/console.h"
 #include "runtime/console/console_screen.h"
 #include "runtime/console_hooks.h"
+#include "runtime/internal/context.h"
 #include "runtime/runtime.h"
 
 namespace {

@@ -1,6 +1,7 @@
 #include "app/model.h"
 #include "app/orbit_math.h"
 #include "app/summary.h"
+#include "runtime/internal/seams.h"
 #include "runtime/random.h"
 #include "runtime/runtime.h"
 

@@ -8,6 +8,7 @@
 #include "gfx/screen.h"
 #include "runtime/console/console.h"
 #include "runtime/console_hooks.h"
+#include "runtime/internal/context.h"
 #include "runtime/line_input.h"
 #include "runtime/os/os.h"
 #include "runtime/print.h"

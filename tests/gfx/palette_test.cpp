@@ -2,7 +2,7 @@
 // given.
 #include "gfx/builtin_data.h"
 #include "gfx/gfx_context.h"
-#include "gfx/palette.h"
+#include "gfx/internal/palette_state.h"
 #include "gfx/screen.h"
 #include "runtime/console_hooks.h"
 #include "runtime/os/os.h"

@@ -4,6 +4,7 @@
 #include "gfx/screen.h"
 #include "runtime/console/console.h"
 #include "runtime/console_hooks.h"
+#include "runtime/internal/seams.h"
 #include "runtime/key_input.h"
 #include "runtime/mutex.h"
 #include "runtime/os/os.h"

@@ -1,3 +1,4 @@
+#include "runtime/internal/seams.h"
 #include "runtime/random.h"
 #include "runtime/runtime.h"
 

@@ -1,3 +1,5 @@
+#include "runtime/internal/context.h"
+#include "runtime/internal/seams.h"
 #include "runtime/mutex.h"
 #include "runtime/os/os.h"
 #include "runtime/runtime.h"

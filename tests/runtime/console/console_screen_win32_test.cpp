@@ -1,4 +1,5 @@
 #include "console_test_win32.h"
+#include "runtime/internal/context.h"
 
 #include "runtime/console/console.h"
 #include "runtime/runtime.h"

@@ -2,6 +2,7 @@
 // the hook table, as a graphics screen would install its own.
 #include "runtime/console/console.h"
 #include "runtime/console_hooks.h"
+#include "runtime/internal/context.h"
 #include "runtime/runtime.h"
 
 #include <gtest/gtest.h>
