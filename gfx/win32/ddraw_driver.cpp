@@ -453,7 +453,8 @@ void ddraw_close_window() {
         release(ddraw_state.clipper);
         release(ddraw_state.ddraw_palette);
         if (fullscreen_mode()) {
-            ddraw_state.direct_draw->RestoreDisplayMode();
+            if (ddraw_seam_answer(ddraw_call::restore_display, ddraw_state.direct_draw) == DD_OK)
+                ddraw_state.direct_draw->RestoreDisplayMode();
             ddraw_state.direct_draw->SetCooperativeLevel(window_state.hwnd, DDSCL_NORMAL);
         }
         release(ddraw_state.direct_draw);

@@ -125,6 +125,7 @@ enum class ddraw_call {
     lock,                // target surface, to convert the framebuffer into it
     blt,                 // primary surface, windowed presentation
     fill,                // primary surface, blanked before a fullscreen close
+    restore_display,     // IDirectDraw2, RestoreDisplayMode at a fullscreen close
     wait_vertical_blank, // IDirectDraw2, from ddraw_wait_vsync
     enum_display_modes,  // IDirectDraw2, from ddraw_fetch_modes
     query_interface,     // IDirectDraw, for IDirectDraw2

@@ -10,9 +10,9 @@
 
 namespace {
 
-const char* const call_names[] = {"lost",  "restore", "lock",   "blt",      "fill",
-                                  "blank", "modes",   "query",  "input",    "format",
-                                  "keyboard", "keys", "acquire"};
+const char* const call_names[] = {"lost",  "restore", "lock",     "blt",  "fill",
+                                  "desktop", "blank", "modes", "query", "input",
+                                  "format", "keyboard", "keys", "acquire"};
 
 struct planned_answer {
     HRESULT result;
@@ -93,6 +93,13 @@ void answer_call(const call_answer& answer) {
 std::vector<std::string> recorded_calls() {
     std::lock_guard<std::mutex> hold(recorder_mutex);
     return calls;
+}
+
+std::vector<std::string> recorded_calls(const std::vector<std::string>& names) {
+    std::vector<std::string> among;
+    for (const std::string& call : recorded_calls())
+        if (std::find(names.begin(), names.end(), call) != names.end()) among.push_back(call);
+    return among;
 }
 
 int32_t recorded_count(const std::string& name) {

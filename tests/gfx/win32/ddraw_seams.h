@@ -26,8 +26,8 @@ template <typename T> T locked(const T& value) {
 }
 
 // The recorder names each call the seam sees: "lost", "restore", "lock", "blt" and "fill"
-// followed by " P" (the primary surface) or " T" (the off-screen one), then "blank", "modes",
-// "query", "input", "format", "keyboard", "keys", "acquire" in the order of ddraw_call.
+// followed by " P" (the primary surface) or " T" (the off-screen one), then "desktop", "blank",
+// "modes", "query", "input", "format", "keyboard", "keys", "acquire" in the order of ddraw_call.
 // A planned answer stands in for the named call, times times (-1: every time).
 struct call_answer {
     std::string name;
@@ -42,6 +42,8 @@ void start_recording(const std::vector<call_answer>& answers = {}, call_hook hoo
 void stop_recording();
 void answer_call(const call_answer& answer);
 std::vector<std::string> recorded_calls();
+// The recorded calls that have one of the names, in order.
+std::vector<std::string> recorded_calls(const std::vector<std::string>& names);
 int32_t recorded_count(const std::string& name);
 
 // References to ddraw.dll and dinput.dll taken minus those dropped through the driver's library
