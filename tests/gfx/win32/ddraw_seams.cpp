@@ -8,11 +8,13 @@
 #include <map>
 #include <mutex>
 
+#include "tests/gfx/win32/test_window.h"
+
 namespace {
 
-const char* const call_names[] = {"lost",  "restore", "lock",     "blt",  "fill",
-                                  "desktop", "blank", "modes", "query", "input",
-                                  "format", "keyboard", "keys", "acquire"};
+const char* const call_names[] = {"lost",    "restore",  "lock",  "blt",    "fill",
+                                  "desktop", "blank",    "modes", "query",  "input",
+                                  "format",  "keyboard", "keys",  "acquire"};
 
 struct planned_answer {
     HRESULT result;
@@ -145,4 +147,11 @@ void expect_nothing_open() {
     EXPECT_EQ(dinput_references(), 0);
     // Wine keeps ddraw.dll once loaded; dinput.dll goes with its last reference.
     EXPECT_EQ(GetModuleHandleA("dinput.dll"), nullptr);
+}
+
+void DdrawTest::TearDown() {
+    stop_recording();
+    close_test_screen();
+    display_mode_seam = nullptr;
+    stop_counting_libraries();
 }

@@ -2,6 +2,8 @@
 // calls in their place, the driver's library references counted through its library calls, and
 // waits bounded far beyond any pass of the window thread.
 #pragma once
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -59,3 +61,10 @@ int32_t ddraw_references_fewest();
 // The driver holds nothing: no window, interface, event or library reference. Counted from
 // start_counting_libraries on.
 void expect_nothing_open();
+
+// A DirectDraw test: libraries counted throughout; seams and screen gone at the end.
+class DdrawTest : public testing::Test {
+  protected:
+    void SetUp() override { start_counting_libraries(); }
+    void TearDown() override;
+};

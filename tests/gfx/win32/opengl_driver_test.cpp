@@ -32,9 +32,9 @@ struct stand_in_setup {
     const char* wgl_extensions = "WGL_ARB_extensions_string WGL_ARB_pixel_format";
     // wglChoosePixelFormatARB accepts requests of at most this many samples; -1 none at all.
     int32_t most_samples = 16;
-    int arb_answer = 7;   // the format it names when it accepts
-    int plain_answer = 3; // what ChoosePixelFormat answers
-    bool loads = true;    // LoadLibraryA finds the library
+    int arb_answer = 7;            // the format it names when it accepts
+    int plain_answer = 3;          // what ChoosePixelFormat answers
+    bool loads = true;             // LoadLibraryA finds the library
     const char* missing = nullptr; // an entry point the library lacks
     BOOL pixel_format_set = TRUE;  // SetPixelFormat's answer
     bool contexts_made = true;     // wglCreateContext's
@@ -154,7 +154,8 @@ void WINAPI gl_disable(GLenum capability) {
     record.gl_calls.push_back(gl_call("glDisable", {double(capability)}));
 }
 void WINAPI gl_viewport(GLint x, GLint y, GLsizei width, GLsizei height) {
-    record.gl_calls.push_back(gl_call("glViewport", {double(x), double(y), double(width), double(height)}));
+    record.gl_calls.push_back(
+        gl_call("glViewport", {double(x), double(y), double(width), double(height)}));
 }
 void WINAPI gl_matrix_mode(GLenum mode) {
     record.gl_calls.push_back(gl_call("glMatrixMode", {double(mode)}));
@@ -162,8 +163,8 @@ void WINAPI gl_matrix_mode(GLenum mode) {
 void WINAPI gl_load_identity() {
     record.gl_calls.push_back(gl_call("glLoadIdentity"));
 }
-void WINAPI gl_ortho(GLdouble left, GLdouble right, GLdouble bottom, GLdouble top,
-                     GLdouble z_near, GLdouble z_far) {
+void WINAPI gl_ortho(GLdouble left, GLdouble right, GLdouble bottom, GLdouble top, GLdouble z_near,
+                     GLdouble z_far) {
     record.gl_calls.push_back(gl_call("glOrtho", {left, right, bottom, top, z_near, z_far}));
 }
 void WINAPI gl_shade_model(GLenum mode) {
@@ -201,7 +202,8 @@ void WINAPI gl_tex_image_2d(GLenum target, GLint level, GLint internal_format, G
                          double(count ? texels[0] : 0), double(count ? texels[count - 1] : 0)}));
 }
 void WINAPI gl_tex_parameter_i(GLenum target, GLenum name, GLint value) {
-    record.gl_calls.push_back(gl_call("glTexParameteri", {double(target), double(name), double(value)}));
+    record.gl_calls.push_back(
+        gl_call("glTexParameteri", {double(target), double(name), double(value)}));
 }
 
 FARPROC WINAPI get_proc_address(HMODULE, LPCSTR name) {
@@ -338,8 +340,8 @@ TEST_F(OpenglStandIn, EachFailedInitReleasesWhatItTook) {
         {"SetPixelFormat refused", [] { setup.pixel_format_set = FALSE; }, 0},
         {"no context", [] { setup.contexts_made = false; }, 0},
         {"context not current", [] { setup.made_current = FALSE; }, 0},
-        {"display mode refused",
-         [] { gl_system.change_display_settings = refuse_display_change; }, fullscreen},
+        {"display mode refused", [] { gl_system.change_display_settings = refuse_display_change; },
+         fullscreen},
     };
     struct refusing_hook {
         HHOOK hook = SetWindowsHookExA(WH_CBT, refuse_window, nullptr, GetCurrentThreadId());
@@ -364,9 +366,9 @@ TEST_F(OpenglStandIn, EachFailedInitReleasesWhatItTook) {
         EXPECT_EQ(window_state.hwnd, nullptr);
         EXPECT_EQ(thread_window_count(), windows_before);
         EXPECT_EQ(record.libraries_freed, record.libraries_loaded);
-        EXPECT_EQ(std::count(record.gl_calls.begin(), record.gl_calls.end(),
-                             gl_call("wglDeleteContext")),
-                  record.contexts_made);
+        EXPECT_EQ(
+            std::count(record.gl_calls.begin(), record.gl_calls.end(), gl_call("wglDeleteContext")),
+            record.contexts_made);
         EXPECT_FALSE(running_now());
         EXPECT_EQ(has_extension("GL_EXT_bgra"), 0);
     }
@@ -429,7 +431,8 @@ TEST_F(OpenglStandIn, RenderingHelpersCallOpenGLWithTheirArguments) {
 
     // Sides whose powers of two overflow would wrap to a small buffer that OpenGL reads as the
     // full size: refused before anything is allocated or called.
-    const uint32_t too_large[][2] = {{0x80000001u, 1}, {0x40000001u, 1}, {0x40000000u, 0x40000000u}};
+    const uint32_t too_large[][2] = {
+        {0x80000001u, 1}, {0x40000001u, 1}, {0x40000000u, 0x40000000u}};
     for (const auto& size : too_large) {
         SCOPED_TRACE(size[0]);
         const uint32_t huge[8] = {image_new_header, 4, size[0], size[1], 0, 0, 0, 0};
@@ -689,19 +692,34 @@ TEST_F(OpenglScreen, AltEnterKeepsContextAndTextures) {
 }
 
 // Where the display takes the mode, the window becomes a popup covering it, and the way back
-// restores the display; the context and its textures stay throughout.
-TEST_F(OpenglScreen, AltEnterToAcceptedModeAndBack) {
+// restores the display; where it refuses the mode, the switch comes back to the window. The
+// context and its textures stay throughout.
+TEST_F(OpenglScreen, AltEnterToAnAcceptedModeAndBackAndToARefusedOne) {
     const uint32_t image[8] = {image_new_header, 4, 16, 16, 64, 0, 0, 0};
     const uint32_t texture = gl_create_texture(image, 0xFFFF0000);
     const HGLRC context = wglGetCurrentContext();
+    const auto alt_enter = [this] {
+        SendMessageA(window, WM_SYSKEYDOWN, VK_RETURN, (28 << 16) | (1 << 29) | 1);
+        gl_poll_events();
+    };
+    const auto expect_window = [this, context, texture] {
+        EXPECT_EQ(window_state.flags & fullscreen, 0u);
+        EXPECT_TRUE(IsWindowVisible(window));
+        const auto style = static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE));
+        EXPECT_NE(style & WS_CAPTION, 0u);
+        EXPECT_EQ(style & (WS_POPUP | WS_THICKFRAME), 0u);
+        RECT client{};
+        GetClientRect(window, &client);
+        EXPECT_EQ(client.right, 640);
+        EXPECT_EQ(client.bottom, 480);
+        EXPECT_EQ(wglGetCurrentContext(), context);
+        EXPECT_EQ(glIsTexture(texture), GL_TRUE);
+    };
     display_changes.clear();
     gl_system.change_display_settings = accept_display_change;
-    const LPARAM alt_enter = (28 << 16) | (1 << 29) | 1;
-
-    SendMessageA(window, WM_SYSKEYDOWN, VK_RETURN, alt_enter);
-    gl_poll_events();
+    alt_enter();
     EXPECT_NE(window_state.flags & fullscreen, 0u);
-    auto style = static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE));
+    const auto style = static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE));
     EXPECT_NE(style & WS_POPUP, 0u);
     EXPECT_EQ(style & WS_CAPTION, 0u);
     RECT rect{};
@@ -711,42 +729,17 @@ TEST_F(OpenglScreen, AltEnterToAcceptedModeAndBack) {
     EXPECT_EQ(rect.right, 640);
     EXPECT_EQ(rect.bottom, 480);
     EXPECT_TRUE(IsWindowVisible(window));
-
-    SendMessageA(window, WM_SYSKEYDOWN, VK_RETURN, alt_enter);
-    gl_poll_events();
-    gl_system.change_display_settings = gl_platform_calls.change_display_settings;
-    EXPECT_EQ(window_state.flags & fullscreen, 0u);
-    style = static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE));
-    EXPECT_NE(style & WS_CAPTION, 0u);
-    EXPECT_EQ(style & (WS_POPUP | WS_THICKFRAME), 0u);
-    RECT client{};
-    GetClientRect(window, &client);
-    EXPECT_EQ(client.right, 640);
-    EXPECT_EQ(client.bottom, 480);
+    alt_enter();
     EXPECT_EQ(display_changes, (std::vector<std::string>{"640x480x32 4", "restore 0"}));
-    EXPECT_EQ(wglGetCurrentContext(), context);
-    EXPECT_EQ(glIsTexture(texture), GL_TRUE);
-    gl_delete_texture(texture);
-}
+    expect_window();
 
-TEST_F(OpenglScreen, ARefusedFullscreenSwitchComesBackToTheWindow) {
-    const HGLRC context = wglGetCurrentContext();
     display_changes.clear();
     gl_system.change_display_settings = refuse_display_change;
-    SendMessageA(window, WM_SYSKEYDOWN, VK_RETURN, (28 << 16) | (1 << 29) | 1);
-    gl_poll_events();
+    alt_enter();
     gl_system.change_display_settings = gl_platform_calls.change_display_settings;
     EXPECT_EQ(display_changes, (std::vector<std::string>{"640x480x32 4", "restore 0"}));
-    EXPECT_EQ(window_state.flags & fullscreen, 0u);
-    EXPECT_TRUE(IsWindowVisible(window));
-    const auto style = static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE));
-    EXPECT_NE(style & WS_CAPTION, 0u);
-    EXPECT_EQ(style & WS_POPUP, 0u);
-    RECT client{};
-    GetClientRect(window, &client);
-    EXPECT_EQ(client.right, 640);
-    EXPECT_EQ(client.bottom, 480);
-    EXPECT_EQ(wglGetCurrentContext(), context);
+    expect_window();
+    gl_delete_texture(texture);
 }
 
 // On another driver's screen, key_state and the window belong to its window thread.
