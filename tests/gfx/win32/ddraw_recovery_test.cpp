@@ -41,16 +41,7 @@ bool close_button_arrives() {
 
 const LPARAM alt_enter = (28 << 16) | (1 << 29) | 1;
 
-class DdrawRecovery : public testing::Test {
-  protected:
-    void SetUp() override { start_counting_libraries(); }
-    void TearDown() override {
-        stop_recording();
-        close_test_screen();
-        display_mode_seam = nullptr;
-        stop_counting_libraries();
-    }
-};
+class DdrawRecovery : public DdrawTest {};
 
 // Changes the display format the primary surface reports.
 void (*format_change)(DDPIXELFORMAT* format);
@@ -65,8 +56,8 @@ TEST_F(DdrawRecovery, EachFailedOpeningFailsTheInitAndLeavesNothingOpen) {
         void (*format)(DDPIXELFORMAT*);
     };
     const failure failures[] = {
-        {"query", E_NOINTERFACE, nullptr},                  // no IDirectDraw2
-        {"input", DIERR_OLDDIRECTINPUTVERSION, nullptr},    // no DirectInput
+        {"query", E_NOINTERFACE, nullptr},               // no IDirectDraw2
+        {"input", DIERR_OLDDIRECTINPUTVERSION, nullptr}, // no DirectInput
         {"format", DD_OK, [](DDPIXELFORMAT* f) { f->dwFlags &= ~DDPF_RGB; }},
         {"format", DD_OK, [](DDPIXELFORMAT* f) { f->dwRGBBitCount = 4; }}, // no conversion
         {"keyboard", DIERR_DEVICENOTREG, nullptr},
@@ -140,7 +131,8 @@ TEST_F(DdrawRecovery, CallsOfTheProgramsThreadKeepDdrawLoadedWhileThePresentatio
     };
     const program_call calls[] = {
         {"wait_vsync", [] { directdraw_driver.wait_vsync(); }},
-        {"fetch_modes", [] {
+        {"fetch_modes",
+         [] {
              int32_t count = 0;
              std::free(directdraw_driver.fetch_modes(32, &count));
          }},
