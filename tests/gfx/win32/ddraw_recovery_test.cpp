@@ -178,6 +178,7 @@ TEST_F(DdrawRecovery, AnInactiveFullscreenWindowOnlyHandlesItsMessages) {
     SendMessageA(window, WM_ACTIVATE, WA_INACTIVE, 0);
     start_recording();
     drain_input();
+    // Messages handled one after the other: passes ran meanwhile, one at least whole.
     for (int i = 0; i < 3; ++i)
         EXPECT_TRUE(close_button_arrives());
     EXPECT_EQ(recorded_calls(), std::vector<std::string>{});
