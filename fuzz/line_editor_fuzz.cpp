@@ -1,0 +1,99 @@
+// The graphics screen's line editor and line input: lines typed with any keys (backspaces
+// across row starts, bells, extended keys, the close key) into buffers of any size, from a
+// cursor anywhere on screens of any size, between prints and changes of the text grid.
+// Input: a screen, then operations, each a byte choosing it and its arguments. The keys come
+// from the same bytes: whenever the editor sleeps waiting for a key, the next one is typed.
+#include "fuzz/fuzz_screen.h"
+#include "gfx/graphics_text.h"
+#include "runtime/console_hooks.h"
+#include "runtime/line_input.h"
+#include "runtime/print.h"
+#include "runtime/text.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+fuzz_input* keyboard; // the bytes the typed keys come from
+
+// A key as a user types it; Enter once the input has run out, so that every line ends.
+int32_t next_key() {
+    static constexpr std::array<int32_t, 8> specials = {8, 13, 7, 0x4BFF, 0x4DFF, close_key, 0, 27};
+    if (keyboard->empty()) return 13;
+    const uint8_t key = keyboard->byte();
+    return key < 224 ? key : keyboard->pick(specials);
+}
+
+// A text of the input's bytes: a temporary, as a program's expression gives it.
+text* input_text(fuzz_input& in) {
+    size_t length;
+    const uint8_t* bytes = in.bytes(in.range(0, 90), &length);
+    return text_make(reinterpret_cast<const char*>(bytes), static_cast<uint32_t>(length));
+}
+
+} // namespace
+
+// The sleep of key_wait (this program is linked with the sleep wrapped): no wait, a key typed.
+extern "C" void __wrap__Z8os_sleepj(uint32_t) {
+    if (keyboard) post_key(next_key());
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    fuzz_input in{data, size};
+    keyboard = &in;
+    screen_session session;
+    open_screen(in, 640);
+    while (!in.empty()) {
+        const uint8_t operation = in.byte();
+        if (!gfx_screen && operation % 8 != 0) continue;
+        switch (operation % 8) {
+        case 0:
+            open_screen(in, 640);
+            break;
+        case 1: { // exactly as large as the program says, so that a store past it shows
+            const int32_t capacity = in.argument(0, 40);
+            if (capacity < 0 || capacity > 4096) break;
+            char* buffer = static_cast<char*>(std::malloc(static_cast<size_t>(capacity)));
+            if (console_hooks.read_string(buffer, capacity) && capacity > 0 &&
+                std::memchr(buffer, 0, static_cast<size_t>(capacity)) == nullptr)
+                std::abort(); // the line must end inside the buffer
+            std::free(buffer);
+            break;
+        }
+        case 2: {
+            text line{};
+            line_input(input_text(in), &line, in.argument(0, 40), in.range(0, 1), in.range(0, 1),
+                       in.range(0, 1));
+            text_free(&line);
+            break;
+        }
+        case 3: {
+            const int32_t capacity = in.argument(0, 40);
+            if (capacity < 0 || capacity > 4096) break;
+            std::vector<uint16_t> units(static_cast<size_t>(capacity));
+            line_input_wide(input_text(in), units.data(), capacity, in.range(0, 1), in.range(0, 1),
+                            in.range(0, 1));
+            break;
+        }
+        case 4: {
+            size_t length;
+            const uint8_t* bytes = in.bytes(in.range(0, 200), &length);
+            print_bytes(reinterpret_cast<const char*>(bytes), static_cast<int32_t>(length), 0);
+            break;
+        }
+        case 5:
+            console_hooks.locate(in.argument(0, 70), in.argument(0, 170), -1);
+            break;
+        case 6:
+            text_width(in.argument(0, 170), in.argument(0, 70));
+            break;
+        case 7:
+            text_view(in.argument(0, 70), in.argument(0, 70), in.range(0, 1));
+            break;
+        }
+    }
+    keyboard = nullptr;
+    return 0;
+}
