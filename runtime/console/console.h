@@ -4,9 +4,16 @@
 #include <cstdint>
 
 // Key input. Codes: 1-255 a character, (e << 8) | 0xFF an extended key, 0x6BFF the close key.
-int32_t console_key_poll();  // moves every waiting console input event into the ring; 0
-int32_t console_key_read();  // oldest code, or -1 when none waits; never waits
+int32_t console_key_poll();    // moves every waiting console input event into the ring; 0
+int32_t console_key_read();    // oldest code, or -1 when none waits; never waits
+int32_t console_key_waiting(); // polls; 1 when a code waits (it stays in the ring), else 0
 constexpr int32_t console_ring_size = 512;
+
+// Hands standard input to a line read (on 1) and back to the key poll (on 0). The native
+// build's key poll reads the terminal a character at a time without waiting; a line read
+// needs the terminal's own line editing and a read that waits. Nothing on Windows, whose
+// console keeps its line input.
+void console_line_input(int32_t on);
 
 // Translation of a key event into a key code, or -1 (shared with the graphics window).
 int32_t key_code_of(int32_t character, int32_t scancode, int32_t virtual_key,

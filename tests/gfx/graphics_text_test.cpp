@@ -232,6 +232,18 @@ TEST_F(GraphicsText, ScrollsTheViewByOneRowAndByItsHeight) {
     EXPECT_EQ(row_text(10, 0, 4), "below");
 }
 
+// 640 x 4 has no text row: printing and clearing the text view draw nothing outside it.
+TEST_F(GraphicsText, AScreenLowerThanOneTextRowPrintsNothing) {
+    ASSERT_EQ(screen_res(640, 4, 32, 1, 0, 0), 0);
+    ASSERT_EQ(gfx_screen->text_rows, 0);
+    print("A\nB");
+    text_clear(2);
+    for (int32_t y = 0; y < 4; ++y)
+        for (int32_t x = 0; x < 640; ++x)
+            ASSERT_EQ(pixel_at(0, x, y), 0xFF000000u) << x << "," << y;
+    EXPECT_EQ(text_column_graphics(), 1);
+}
+
 TEST_F(GraphicsText, HiddenWorkPageTakesTextWithoutMarks) {
     ASSERT_EQ(screen_mode(18, 32, 2, 0, 0), 0);
     page_set(1, 0);
@@ -289,6 +301,12 @@ TEST_F(GraphicsText, LocateAndCursorQueries) {
     EXPECT_EQ(row, 5);
     EXPECT_EQ(columns, 80);
     EXPECT_EQ(rows, 30);
+
+    // Past the grid the hook takes its last row and column.
+    EXPECT_EQ(console_hooks.locate(INT32_MAX, INT32_MAX, -1), 0x1D4F + 0x101);
+    print("AB"); // "B" on a new row: the view scrolls
+    EXPECT_EQ(row_text(28, 79), "A");
+    EXPECT_EQ(row_text(29, 0, 0), "B");
 }
 
 TEST_F(GraphicsText, ClearInItsFourForms) {
