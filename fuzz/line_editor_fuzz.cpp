@@ -18,6 +18,10 @@ namespace {
 
 fuzz_input* keyboard; // the bytes the typed keys come from
 
+// Buffers and fields larger than this ask for the memory of a whole program (a padded field of
+// 2 GiB is a program's own choice), not for the editor's care.
+constexpr int32_t largest_buffer = 65536;
+
 // A key as a user types it; Enter once the input has run out, so that every line ends.
 int32_t next_key() {
     static constexpr std::array<int32_t, 8> specials = {8, 13, 7, 0x4BFF, 0x4DFF, close_key, 0, 27};
@@ -54,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             break;
         case 1: { // exactly as large as the program says, so that a store past it shows
             const int32_t capacity = in.argument(0, 40);
-            if (capacity < 0 || capacity > 4096) break;
+            if (capacity < 0 || capacity > largest_buffer) break;
             char* buffer = static_cast<char*>(std::malloc(static_cast<size_t>(capacity)));
             if (console_hooks.read_string(buffer, capacity) && capacity > 0 &&
                 std::memchr(buffer, 0, static_cast<size_t>(capacity)) == nullptr)
@@ -62,16 +66,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::free(buffer);
             break;
         }
-        case 2: {
+        case 2: { // into a text variable (size 0 or less) or a field of size bytes
+            const int32_t size = in.argument(0, 40);
+            if (size > largest_buffer) break;
             text line{};
-            line_input(input_text(in), &line, in.argument(0, 40), in.range(0, 1), in.range(0, 1),
-                       in.range(0, 1));
+            line_input(input_text(in), &line, size, in.range(0, 1), in.range(0, 1), in.range(0, 1));
             text_free(&line);
             break;
         }
         case 3: {
             const int32_t capacity = in.argument(0, 40);
-            if (capacity < 0 || capacity > 4096) break;
+            if (capacity < 0 || capacity > largest_buffer) break;
             std::vector<uint16_t> units(static_cast<size_t>(capacity));
             line_input_wide(input_text(in), units.data(), capacity, in.range(0, 1), in.range(0, 1),
                             in.range(0, 1));

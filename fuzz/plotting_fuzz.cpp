@@ -52,6 +52,9 @@ void place_new_header(image_slot& slot, fuzz_input& in) {
     const auto height = static_cast<uint32_t>(in.argument(0, 64));
     const uint32_t pitch = in.byte() < 224 ? width * bpp + static_cast<uint32_t>(in.range(0, 9))
                                            : static_cast<uint32_t>(in.argument(0, 300));
+    // Taller images that fit in memory (no wider than 0, or the block) ask the library for a
+    // line table the size of a program's memory; taller than 2^31 lines is refused outright.
+    if (height > 65536 && height <= INT32_MAX) return;
     const uint32_t header[5] = {image_new_header, bpp, width, height, pitch};
     // Room for what the header claims: every line but the last at the pitch, then one line.
     const uint64_t last_line = height > 0 ? uint64_t{height - 1} * pitch : 0;
