@@ -27,9 +27,10 @@ struct screen_session {
     screen_session& operator=(const screen_session&) = delete;
 };
 
-// Opens the screen the input names: a numbered mode, or a size (up to largest pixels a side,
-// refused sizes among them) and depth, with pages and flags of its own; true when one is open.
-inline bool open_screen(fuzz_input& in, int32_t largest) {
+// Opens the screen the input names: a numbered mode (up to last_mode; invalid numbers among
+// them), or a size (up to largest pixels a side, refused sizes among them) and depth, with pages
+// and flags of its own; true when one is open.
+inline bool open_screen(fuzz_input& in, int32_t largest, int32_t last_mode = mode_count + 1) {
     static constexpr std::array<int32_t, 10> depths = {1, 2, 4, 8, 15, 16, 24, 32, 0, 3};
     static constexpr std::array<uint32_t, 5> flags = {0, alpha_primitives, opengl, fullscreen,
                                                       null_driver_request};
@@ -38,7 +39,7 @@ inline bool open_screen(fuzz_input& in, int32_t largest) {
     const int32_t pages = in.range(-1, 3);
     const uint32_t flag = in.pick(flags);
     if (how & 1) {
-        screen_mode(in.range(-1, mode_count + 1), depth, pages, flag, 0);
+        screen_mode(in.range(-1, last_mode), depth, pages, flag, 0);
     } else {
         const int32_t width = in.argument(1, largest);
         const int32_t height = in.argument(1, largest);

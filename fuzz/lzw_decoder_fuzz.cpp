@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // The bytes to encode: the input's pattern, each repetition raised by a step, up to a
     // length of the input's own, so that long strings and a full dictionary both occur.
-    const auto length = static_cast<size_t>(in.range(1, 65536));
+    const auto length = static_cast<size_t>(in.range(1, 16384));
     const uint8_t step = in.byte();
     size_t count;
     const uint8_t* pattern = in.bytes(in.size, &count);
