@@ -22,8 +22,8 @@ constexpr uint8_t untouched = 0xA5;
 std::vector<uint8_t> convert(conversion_routine routine, int32_t rows, int32_t row_bytes,
                              int32_t pitch) {
     const size_t span = static_cast<size_t>(std::abs(pitch));
-    std::vector<uint8_t> block(span * static_cast<size_t>(rows - 1) + static_cast<size_t>(row_bytes),
-                               untouched);
+    std::vector<uint8_t> block(
+        span * static_cast<size_t>(rows - 1) + static_cast<size_t>(row_bytes), untouched);
     uint8_t* first = pitch < 0 ? block.data() + span * static_cast<size_t>(rows - 1) : block.data();
     routine(first, pitch);
     std::vector<uint8_t> converted;

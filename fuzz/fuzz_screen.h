@@ -7,6 +7,8 @@
 #include "gfx/palette.h"
 #include "gfx/screen.h"
 #include "runtime/console/console.h"
+#include "runtime/console_hooks.h"
+#include "runtime/print.h"
 #include "runtime/runtime.h"
 
 // Closes what the previous input left open and clears the state a program starts without; the
@@ -46,4 +48,41 @@ inline bool open_screen(fuzz_input& in, int32_t largest, int32_t last_mode = mod
         screen_res(width, height, depth, pages, flag, 0);
     }
     return gfx_screen != nullptr;
+}
+
+constexpr int32_t text_operation_count = 4;
+
+// The number of the next operation, or -1 at the end of the input. Operation 0 of every graphics
+// target opens a screen; the others are taken only while one is open (text would go to the
+// console otherwise). The last text_operation_count numbers are the text operations.
+inline int32_t next_operation(fuzz_input& in, int32_t own_operations) {
+    while (!in.empty()) {
+        const int32_t operation = in.byte() % (own_operations + text_operation_count);
+        if (operation == 0 || gfx_screen) return operation;
+    }
+    return -1;
+}
+
+// The text operations that every graphics target mixes with its own, numbered from 0: a print of
+// the input's bytes, the cursor placed through the screen's hook itself (as the line editor
+// places it, past the run-time's checks), the text grid's size and the text view.
+inline void text_operation(fuzz_input& in, int32_t which) {
+    switch (which) {
+    case 0: {
+        size_t length;
+        const uint8_t* bytes = in.bytes(in.range(0, 300), &length);
+        print_bytes(reinterpret_cast<const char*>(bytes), static_cast<int32_t>(length),
+                    in.byte() & print_settle_wrap);
+        break;
+    }
+    case 1:
+        console_hooks.locate(in.argument(0, 70), in.argument(0, 170), -1);
+        break;
+    case 2:
+        text_width(in.argument(0, 170), in.argument(0, 70));
+        break;
+    case 3:
+        text_view(in.argument(0, 70), in.argument(0, 70), in.range(0, 1));
+        break;
+    }
 }

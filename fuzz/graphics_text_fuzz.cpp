@@ -5,8 +5,6 @@
 #include "fuzz/fuzz_screen.h"
 #include "gfx/draw_state.h"
 #include "gfx/graphics_text.h"
-#include "runtime/console_hooks.h"
-#include "runtime/print.h"
 
 #include <vector>
 
@@ -15,21 +13,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     screen_session session;
     open_screen(in, 640);
     static constexpr std::array<int32_t, 4> clear_modes = {0, 1, 2, text_clear_unspecified};
-    while (!in.empty()) {
-        const uint8_t operation = in.byte();
-        if (!gfx_screen && operation % 13 != 0) continue; // text goes to the console then
-        switch (operation % 13) {
+    constexpr int32_t own_operations = 9;
+    for (int32_t operation; (operation = next_operation(in, own_operations)) >= 0;) {
+        switch (operation) {
         case 0:
             open_screen(in, 640);
             break;
         case 1: {
-            size_t length;
-            const uint8_t* bytes = in.bytes(in.range(0, 300), &length);
-            print_bytes(reinterpret_cast<const char*>(bytes), static_cast<int32_t>(length),
-                        in.byte() & print_settle_wrap);
-            break;
-        }
-        case 2: {
             std::vector<uint16_t> units(in.range(0, 150));
             for (uint16_t& unit : units) {
                 const uint8_t low = in.byte();
@@ -38,35 +28,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             console_hooks.print_wide(units.data(), static_cast<int32_t>(units.size()), in.byte());
             break;
         }
-        case 3:
+        case 2:
             text_clear(in.byte() < 200 ? in.pick(clear_modes) : in.argument(-3, 3));
             break;
-        case 4:
+        case 3:
             text_color(in.u32(), in.u32(), in.range(0, 3));
             break;
-        case 5:
+        case 4:
             text_locate(in.argument(0, 70), in.argument(0, 170), in.range(-1, 1));
             break;
-        case 6: // the hook itself, as the line editor calls it
-            console_hooks.locate(in.argument(0, 70), in.argument(0, 170), -1);
-            break;
-        case 7:
-            text_width(in.argument(0, 170), in.argument(0, 70));
-            break;
-        case 8:
-            text_view(in.argument(0, 70), in.argument(0, 70), in.range(0, 1));
-            break;
-        case 9:
+        case 5:
             console_hooks.read_cell(in.argument(0, 170), in.argument(0, 70), in.range(0, 2));
             break;
-        case 10:
+        case 6:
             page_set(in.argument(-1, 3), in.argument(-1, 3));
             break;
-        case 11:
+        case 7:
             page_copy(in.argument(-1, 3), in.argument(-1, 3));
             break;
-        case 12:
+        case 8:
             reset_view();
+            break;
+        default:
+            text_operation(in, operation - own_operations);
             break;
         }
     }

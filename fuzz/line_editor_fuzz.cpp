@@ -5,9 +5,7 @@
 // from the same bytes: whenever the editor sleeps waiting for a key, the next one is typed.
 #include "fuzz/fuzz_screen.h"
 #include "gfx/graphics_text.h"
-#include "runtime/console_hooks.h"
 #include "runtime/line_input.h"
-#include "runtime/print.h"
 #include "runtime/text.h"
 
 #include <cstdlib>
@@ -49,10 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     keyboard = &in;
     screen_session session;
     open_screen(in, 640);
-    while (!in.empty()) {
-        const uint8_t operation = in.byte();
-        if (!gfx_screen && operation % 8 != 0) continue;
-        switch (operation % 8) {
+    constexpr int32_t own_operations = 4;
+    for (int32_t operation; (operation = next_operation(in, own_operations)) >= 0;) {
+        switch (operation) {
         case 0:
             open_screen(in, 640);
             break;
@@ -82,20 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                             in.range(0, 1));
             break;
         }
-        case 4: {
-            size_t length;
-            const uint8_t* bytes = in.bytes(in.range(0, 200), &length);
-            print_bytes(reinterpret_cast<const char*>(bytes), static_cast<int32_t>(length), 0);
-            break;
-        }
-        case 5:
-            console_hooks.locate(in.argument(0, 70), in.argument(0, 170), -1);
-            break;
-        case 6:
-            text_width(in.argument(0, 170), in.argument(0, 70));
-            break;
-        case 7:
-            text_view(in.argument(0, 70), in.argument(0, 70), in.range(0, 1));
+        default:
+            text_operation(in, operation - own_operations);
             break;
         }
     }

@@ -1,11 +1,10 @@
 // Plotting into screens and images: points of every coordinate type and colour into the screen
 // and into images of both header forms (any sizes, pixel sizes and pitches), images released
-// and others placed at the same address, views reset, pages switched, text printed and cleared
-// in between.
+// and others placed at the same address, views reset, pages switched, text printed, cleared and
+// its grid changed in between.
 // Input: a screen, then operations, each a byte choosing it and its arguments.
 #include "fuzz/fuzz_screen.h"
 #include "gfx/draw_state.h"
-#include "runtime/print.h"
 
 #include <sanitizer/asan_interface.h>
 
@@ -84,10 +83,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (image_slot& slot : slots)
         release(slot);
     change_screen(in);
-    while (!in.empty()) {
-        const uint8_t operation = in.byte();
-        if (!gfx_screen && operation % 10 != 0) continue;
-        switch (operation % 10) {
+    constexpr int32_t own_operations = 9;
+    for (int32_t operation; (operation = next_operation(in, own_operations)) >= 0;) {
+        switch (operation) {
         case 0:
             change_screen(in);
             break;
@@ -121,17 +119,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case 6:
             page_set(in.argument(-1, 3), in.argument(-1, 3));
             break;
-        case 7: {
-            size_t length;
-            const uint8_t* bytes = in.bytes(in.range(0, 100), &length);
-            print_bytes(reinterpret_cast<const char*>(bytes), static_cast<int32_t>(length), 0);
-            break;
-        }
-        case 8:
+        case 7:
             text_clear(in.argument(-1, 2));
             break;
-        case 9:
+        case 8:
             text_color(in.u32(), in.u32(), in.range(0, 3));
+            break;
+        default:
+            text_operation(in, operation - own_operations);
             break;
         }
     }
