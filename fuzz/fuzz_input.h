@@ -37,9 +37,11 @@ struct fuzz_input {
     // An argument as programs pass them: mostly within low to high, the range a caller means,
     // sometimes a value where arithmetic breaks, sometimes any 32-bit value.
     int32_t argument(int32_t low, int32_t high) {
+        // clang-format off
         static constexpr std::array<int32_t, 12> edges = {
-            0,     -1,    1,      INT32_MIN, INT32_MAX, INT32_MIN + 1, INT32_MAX - 1,
-            65535, 65536, -65536, 2048,      256};
+            0, -1, 1, INT32_MIN, INT32_MAX, INT32_MIN + 1, INT32_MAX - 1, 65535, 65536, -65536,
+            2048, 256};
+        // clang-format on
         const uint8_t how = byte();
         if (how < 224) return range(low, high);
         if (how < 248) return edges[how % edges.size()];

@@ -37,9 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<uint8_t> codes = encode_codes(original.data(), original.size());
     std::vector<uint8_t> output(original.size());
     auto decoded = static_cast<int32_t>(output.size());
-    if (decode_codes(codes.data(), static_cast<int32_t>(codes.size()), output.data(), &decoded) !=
-            0 ||
-        output != original)
-        std::abort();
+    const int32_t result =
+        decode_codes(codes.data(), static_cast<int32_t>(codes.size()), output.data(), &decoded);
+    if (result != 0 || output != original) std::abort();
     return 0;
 }
