@@ -1,6 +1,6 @@
 // Text on the graphics screen: what a program can do with its text output while a screen is
 // open, in any order and with any arguments: print, clear, colours, cursor, grid size, text
-// view, pages, reading cells back, and changing the screen in between.
+// view, pages, reading cells, cursor and size back, and changing the screen in between.
 // Input: a screen, then operations, each a byte choosing it and its arguments.
 #include "fuzz/fuzz_screen.h"
 #include "gfx/draw_state.h"
@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             open_screen(in, 640);
             break;
         case 1: {
-            std::vector<uint16_t> units(in.range(0, 150));
+            // Past the engine's 1024 bytes too, so that the pieces must print as the whole would.
+            std::vector<uint16_t> units(in.range(0, 1100));
             for (uint16_t& unit : units) {
                 const uint8_t low = in.byte();
                 unit = static_cast<uint16_t>(low | in.byte() << 8);
@@ -37,9 +38,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case 4:
             text_locate(in.argument(0, 70), in.argument(0, 170), in.range(-1, 1));
             break;
-        case 5:
+        case 5: { // reading back: a cell, the cursor and the grid's size
             console_hooks.read_cell(in.argument(0, 170), in.argument(0, 70), in.range(0, 2));
+            int32_t column, row;
+            console_hooks.position(&column, &row);
+            console_hooks.size(&column, &row);
             break;
+        }
         case 6:
             page_set(in.argument(-1, 3), in.argument(-1, 3));
             break;
