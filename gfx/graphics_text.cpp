@@ -401,7 +401,9 @@ uint32_t text_color_graphics(uint32_t foreground, uint32_t background, int32_t f
 int32_t text_locate_graphics(int32_t row, int32_t column, int32_t /*visible*/) {
     gfx_context* c = gfx_screen;
     if (!c) return 0;
-    c->flags &= ~context_wrap_pending;
+    // The pending wrap belongs to the cursor's place: a placement that names neither row nor
+    // column moves nothing and keeps it.
+    if (row >= 1 || column >= 1) c->flags &= ~context_wrap_pending;
     // Past the grid is its last row or column: the text engine counts columns in 32 bits.
     if (row >= 1) c->cursor_y = std::min(row, std::max(c->text_rows, 1)) - 1;
     if (column >= 1) c->cursor_x = std::min(column, std::max(c->text_cols, 1)) - 1;

@@ -30,6 +30,9 @@ int32_t text_view(int32_t top, int32_t bottom, int32_t move_cursor);
 int32_t view_top_row();
 int32_t view_bottom_row();
 void set_view_rows(int32_t top, int32_t bottom);
+// Keeps the text view inside a screen that now has rows rows: its bottom moves up to the last
+// row, and a view that starts below the screen becomes the whole screen again.
+void view_rows_fit(int32_t rows);
 int32_t text_locate(int32_t row, int32_t column, int32_t cursor_visible);
 void view_update();
 // Sets the text colours (flags bit 0: no foreground given, bit 1: no background given) and

@@ -183,8 +183,8 @@ TEST_F(GraphicsText, PrintToTheEndOfTheBottomRowParksWithPendingWrap) {
     EXPECT_EQ(gfx_screen->cursor_x, 79);
     EXPECT_EQ(gfx_screen->cursor_y, 29);
     EXPECT_EQ(row_text(0, 0, 2), "top") << "nothing has scrolled yet";
-    EXPECT_EQ(text_locate(0, 0, -1) & 0xFFFF, 0x1E50);
-    EXPECT_FALSE(gfx_screen->flags & context_wrap_pending) << "locating clears the wrap";
+    EXPECT_EQ(text_locate(30, 80, -1) & 0xFFFF, 0x1E50);
+    EXPECT_FALSE(gfx_screen->flags & context_wrap_pending) << "placing the cursor clears the wrap";
 
     text_locate(30, 1, -1);
     print(std::string(80, 'x').c_str());
@@ -196,6 +196,17 @@ TEST_F(GraphicsText, PrintToTheEndOfTheBottomRowParksWithPendingWrap) {
     EXPECT_EQ(glyph_mismatches(79, 28, 'x', 0xFFFFFFFFu, 0xFF000000u), 0);
     EXPECT_EQ(gfx_screen->cursor_x, 1);
     EXPECT_FALSE(gfx_screen->flags & context_wrap_pending);
+
+    // A placement that names no position moves nothing and keeps the wrap pending, also when
+    // an invalid position is retried as one.
+    for (int32_t column : {0, 81}) {
+        text_locate(30, 1, -1);
+        print((std::string(79, 'D') + "E").c_str());
+        text_locate(0, column, 0);
+        print("N");
+        EXPECT_EQ(row_text(28), std::string(79, 'D') + "E") << column;
+        EXPECT_EQ(row_text(29, 0, 1), "N ") << column;
+    }
 }
 
 TEST_F(GraphicsText, ScrollsTheViewByOneRowAndByItsHeight) {

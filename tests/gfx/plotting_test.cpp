@@ -22,6 +22,16 @@ class Plotting : public testing::Test {
         os_set_environment("QXGFX", "null");
     }
     void TearDown() override { close_screen(); }
+    // The draw state with a graphics view of w x h pixels from (x, y) set.
+    static draw_state* with_view(int32_t x, int32_t y, int32_t w, int32_t h) {
+        draw_state* s = get_draw_state();
+        s->view_x = x;
+        s->view_y = y;
+        s->view_w = w;
+        s->view_h = h;
+        s->flags |= draw_view_set;
+        return s;
+    }
     static uint32_t pixel32(int32_t x, int32_t y) {
         return reinterpret_cast<const uint32_t*>(
             gfx_screen->visible_buffer)[y * gfx_screen->width + x];
@@ -208,12 +218,7 @@ TEST_F(Plotting, ANewScreenReinitialisesTheDrawState) {
 
 TEST_F(Plotting, ResetViewMakesTheWholeScreenTheViewAgain) {
     ASSERT_EQ(screen_res(32, 16, 32, 1, 0, 0), 0);
-    draw_state* s = get_draw_state();
-    s->view_x = 4;
-    s->view_y = 2;
-    s->view_w = 8;
-    s->view_h = 6;
-    s->flags |= draw_view_set;
+    draw_state* s = with_view(4, 2, 8, 6);
     plot_pixel(nullptr, 20, 10, 0xFF00FF00u, coords_point, 0); // outside the changed view
     EXPECT_EQ(pixel32(24, 12), 0xFF000000u);
     EXPECT_EQ(pixel32(20, 10), 0xFF000000u);
@@ -351,12 +356,7 @@ TEST_F(Plotting, AnImageIsPreparedAgainWhenItsHeaderChanges) {
 // screen takes up again; the image keeps its own.
 TEST_F(Plotting, ResetViewDuringAnImageTargetResetsTheScreensView) {
     ASSERT_EQ(screen_res(64, 64, 32, 1, 0, 0), 0);
-    draw_state* s = get_draw_state();
-    s->view_x = 4;
-    s->view_y = 2;
-    s->view_w = 8;
-    s->view_h = 6;
-    s->flags |= draw_view_set;
+    draw_state* s = with_view(4, 2, 8, 6);
     std::vector<uint32_t> image(8 + 4 * 4, 0);
     image[0] = image_new_header;
     image[1] = image[2] = image[3] = 4;
