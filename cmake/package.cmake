@@ -28,18 +28,17 @@ if(CLOUDDISK_TSAN)
   target_link_options(runtime INTERFACE $<INSTALL_INTERFACE:-fsanitize=thread>)
 endif()
 
-# The public headers, and the library's own headers that the inline code of the public ones
-# includes.
-set(clouddisk_headers
+# The public headers (gfx/gfx.h includes them all), and the library's own headers that the
+# inline code of the public ones includes.
+set(clouddisk_public_headers
   runtime/key_input.h runtime/line_input.h runtime/mutex.h runtime/print.h runtime/random.h
   runtime/runtime.h runtime/text.h runtime/text_screen.h
-  gfx/gfx.h gfx/input.h gfx/palette.h gfx/plotting.h gfx/screen.h gfx/screen_text.h
-  gfx/draw_state.h gfx/gfx_context.h
+  gfx/input.h gfx/palette.h gfx/plotting.h gfx/screen.h gfx/screen_text.h
 )
 if(WIN32)
-  list(APPEND clouddisk_headers gfx/win32/opengl.h)
+  list(APPEND clouddisk_public_headers gfx/win32/opengl.h)
 endif()
-foreach(header ${clouddisk_headers})
+foreach(header gfx/gfx.h ${clouddisk_public_headers} gfx/draw_state.h gfx/gfx_context.h)
   get_filename_component(folder ${header} DIRECTORY)
   install(FILES ${CMAKE_SOURCE_DIR}/${header} DESTINATION ${clouddisk_include_dir}/${folder})
 endforeach()

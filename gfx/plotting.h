@@ -20,11 +20,13 @@ constexpr uint32_t image_new_header = 7;
 // Plots one point of colour at (x, y) on the screen's work page (target null) or into the image
 // target. x and y are rounded half away from zero (0.5 is pixel 1, -0.5 pixel -1, 0.49 pixel 0)
 // and a point outside the screen (or image) is dropped. colour is, by the target's depth:
-// 32 bits 0xAARRGGBB, stored as it is (blended over the pixel when the screen was opened with
-// alpha_primitives and the alpha is below 0xFF); 16 bits 0xAARRGGBB, stored as 5:6:5; 8 bits
-// and fewer a pixel value (its low byte: 0 to 2^depth - 1, a palette index). type is
-// coords_point or coords_point_relative (x and y added to the last point), optionally with
-// coords_no_colour. The point given (after adding) becomes the last point. A point on the
+// - 32 bits: 0xAARRGGBB, stored as it is; on a screen opened with alpha_primitives a colour of
+//   alpha a below 0xFF is blended instead: red, green and blue each become pixel + (colour -
+//   pixel) * a / 256, the alpha too where the processor has MMX (else the colour's alpha);
+// - 16 bits: 0xAARRGGBB, stored as 5:6:5;
+// - 8 bits and fewer: a pixel value (its low byte: 0 to 2^depth - 1, a palette index).
+// type is coords_point or coords_point_relative (x and y added to the last point), optionally
+// with coords_no_colour. The point given (after adding) becomes the last point. A point on the
 // visible page marks its line dirty. Nothing with no screen open, or for an image whose header
 // no image can have.
 inline void plot_pixel(void* target, float x, float y, uint32_t colour, int32_t type,
