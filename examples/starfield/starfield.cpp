@@ -22,6 +22,7 @@ constexpr int32_t star_count = 400;
 constexpr int32_t shades = 16;       // brightness steps, from far to near
 constexpr int32_t first_shade = 16;  // palette entries of the shades at 8 bits
 constexpr int32_t frame_time = 16;   // milliseconds between frames
+constexpr float large_within = 0.3f; // a star this near is drawn larger
 constexpr float nearest = 0.02f;     // a star this near has flown past
 constexpr float start_speed = 0.01f; // depth travelled per frame
 
@@ -56,7 +57,7 @@ uint32_t colour_at(const screen_info& screen, float z) {
     int32_t shade = shades - 1 - static_cast<int32_t>(z * shades);
     shade = shade < 0 ? 0 : shade;
     if (screen.depth >= 15) {
-        const uint32_t level = 0x11u * static_cast<uint32_t>(shade);
+        const uint32_t level = 64 + static_cast<uint32_t>(shade) * 191 / (shades - 1);
         return 0xFF000000u | level << 16 | level << 8 | level;
     }
     if (screen.depth == 8) return static_cast<uint32_t>(first_shade + shade);
@@ -72,8 +73,9 @@ void set_shades(const screen_info& screen) {
     }
 }
 
-// One frame of flight: every star comes nearer and is plotted where it now appears; a star that
-// has flown past or out of sight starts again far away.
+// One frame of flight: every star comes nearer and is plotted where it now appears, a near one
+// as a square of 2 x 2 (the three more points each relative to the last); a star that has flown
+// past or out of sight starts again far away.
 void fly(starfield* f) {
     const float half_width = static_cast<float>(f->screen.width) / 2;
     const float half_height = static_cast<float>(f->screen.height) / 2;
@@ -85,7 +87,13 @@ void fly(starfield* f) {
             place(&s, 1.0f);
             continue;
         }
-        plot_pixel(nullptr, x, y, colour_at(f->screen, s.z), coords_point, 0);
+        const uint32_t colour = colour_at(f->screen, s.z);
+        plot_pixel(nullptr, x, y, colour, coords_point, 0);
+        if (s.z < large_within) {
+            plot_pixel(nullptr, 1.0f, 0.0f, colour, coords_point_relative, 0);
+            plot_pixel(nullptr, 0.0f, 1.0f, colour, coords_point_relative, 0);
+            plot_pixel(nullptr, -1.0f, 0.0f, colour, coords_point_relative, 0);
+        }
     }
 }
 
