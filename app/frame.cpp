@@ -1,7 +1,7 @@
 #include "app/frame.h"
 
 #include "app/summary.h"
-#include "gfx/draw_state.h"
+#include "gfx/internal/draw_state.h"
 #include "runtime/key_input.h"
 
 namespace {

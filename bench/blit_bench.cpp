@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "gfx/blit/blit.h"
-#include "gfx/draw_state.h"
-#include "gfx/gfx_context.h"
+#include "gfx/internal/draw_state.h"
+#include "gfx/internal/gfx_context.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "gfx/gfx_context.h"
+#include "gfx/internal/gfx_context.h"
 #include "gfx/screen.h"
 #include "gfx/win32/opengl_driver.h"
 #include "runtime/os/os.h"

@@ -4,7 +4,7 @@
 //   plot_bench [count]          (default 2,000,000)
 //   plot_bench --count N        N plots and nothing else: what callgrind counts
 #include "bench/instruction_count.h"
-#include "gfx/draw_state.h"
+#include "gfx/internal/draw_state.h"
 #include "gfx/screen.h"
 #include "runtime/os/os.h"
 #include "runtime/runtime.h"

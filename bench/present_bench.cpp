@@ -3,7 +3,7 @@
 // time that the process and the program's thread took (in cores). Windows builds only.
 #include "app/frame.h"
 #include "app/model.h"
-#include "gfx/gfx_context.h"
+#include "gfx/internal/gfx_context.h"
 #include "gfx/screen.h"
 #include "gfx/win32/ddraw_driver.h"
 #include "gfx/win32/gdi_driver.h"

@@ -5,7 +5,7 @@
 // Usage: print_bench [batches [megabytes per batch [kind]]]   (default 7 batches of 64 MB,
 // every kind). Under callgrind, 'print_bench 1 4 plain' counts the instructions of one kind
 // (divide print_text's inclusive count by the 8,000,000 bytes of the two passes).
-#include "runtime/text_output.h"
+#include "runtime/internal/text_output.h"
 
 #include <chrono>
 #include <cstdio>

@@ -4,8 +4,8 @@
 // straight into the framebuffer, and the same lines moved with memmove. Under callgrind,
 //   valgrind --tool=callgrind --toggle-collect='text_print_graphics*' text_bench 200 20
 // counts the instructions of the prints alone.
-#include "gfx/draw_state.h"
-#include "gfx/gfx_context.h"
+#include "gfx/internal/draw_state.h"
+#include "gfx/internal/gfx_context.h"
 #include "gfx/screen.h"
 #include "runtime/console/console.h"
 #include "runtime/os/os.h"

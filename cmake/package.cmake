@@ -38,7 +38,7 @@ set(clouddisk_public_headers
 if(WIN32)
   list(APPEND clouddisk_public_headers gfx/win32/opengl.h)
 endif()
-foreach(header gfx/gfx.h ${clouddisk_public_headers} gfx/draw_state.h gfx/gfx_context.h)
+foreach(header gfx/gfx.h ${clouddisk_public_headers} gfx/internal/draw_state.h gfx/internal/gfx_context.h)
   get_filename_component(folder ${header} DIRECTORY)
   install(FILES ${CMAKE_SOURCE_DIR}/${header} DESTINATION ${clouddisk_include_dir}/${folder})
 endforeach()

@@ -7,7 +7,7 @@
 // Input: a byte choosing the form, then its arguments.
 #include "fuzz/fuzz_screen.h"
 #include "gfx/blit/blit.h"
-#include "gfx/draw_state.h"
+#include "gfx/internal/draw_state.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -2,12 +2,12 @@
 // and the process-wide state of a fresh program, and opens the screens it names (null driver).
 #pragma once
 #include "fuzz/fuzz_input.h"
-#include "gfx/gfx_context.h"
-#include "gfx/input_state.h"
+#include "gfx/internal/gfx_context.h"
+#include "gfx/internal/input_state.h"
 #include "gfx/internal/palette_state.h"
 #include "gfx/screen.h"
 #include "runtime/console/console.h"
-#include "runtime/console_hooks.h"
+#include "runtime/internal/console_hooks.h"
 #include "runtime/internal/context.h"
 #include "runtime/print.h"
 #include "runtime/runtime.h"

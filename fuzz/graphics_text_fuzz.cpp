@@ -3,8 +3,8 @@
 // view, pages, reading cells, cursor and size back, and changing the screen in between.
 // Input: a screen, then operations, each a byte choosing it and its arguments.
 #include "fuzz/fuzz_screen.h"
-#include "gfx/draw_state.h"
-#include "gfx/graphics_text.h"
+#include "gfx/internal/draw_state.h"
+#include "gfx/internal/graphics_text.h"
 
 #include <vector>
 

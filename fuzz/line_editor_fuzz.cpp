@@ -4,7 +4,7 @@
 // Input: a screen, then operations, each a byte choosing it and its arguments. The keys come
 // from the same bytes: whenever the editor sleeps waiting for a key, the next one is typed.
 #include "fuzz/fuzz_screen.h"
-#include "gfx/graphics_text.h"
+#include "gfx/internal/graphics_text.h"
 #include "runtime/line_input.h"
 #include "runtime/text.h"
 

@@ -3,7 +3,7 @@
 // Input: a byte choosing the form; then a capacity and the codes, or a length, a step and the
 // pattern of the bytes to encode.
 #include "fuzz/fuzz_input.h"
-#include "gfx/builtin_data.h"
+#include "gfx/internal/builtin_data.h"
 #include "tools/builtin_data/lzw_encoder.h"
 
 #include <cstdlib>

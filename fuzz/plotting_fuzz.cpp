@@ -4,7 +4,7 @@
 // its grid changed in between.
 // Input: a screen, then operations, each a byte choosing it and its arguments.
 #include "fuzz/fuzz_screen.h"
-#include "gfx/draw_state.h"
+#include "gfx/internal/draw_state.h"
 
 #include <sanitizer/asan_interface.h>
 

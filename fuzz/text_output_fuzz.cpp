@@ -2,7 +2,7 @@
 // regions and from cursors of any values, with writes that sometimes fail.
 // Input: a region and a cursor, then prints, each a byte of flags, a length and the bytes.
 #include "fuzz/fuzz_input.h"
-#include "runtime/text_output.h"
+#include "runtime/internal/text_output.h"
 
 #include <cstdlib>
 #include <string>

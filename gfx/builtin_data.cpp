@@ -1,5 +1,5 @@
 // The expanded fonts and palettes and their descriptors.
-#include "gfx/builtin_data.h"
+#include "gfx/internal/builtin_data.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The built-in fonts and palettes, LZW-coded: code page 437 glyphs from Debian's
 // console-data (alt-8x8, alt-8x14, alt-8x16) and the four default palettes. Written by
 // tools/builtin_data (make-builtin-data); regenerate it rather than edit it.
-#include "gfx/builtin_data.h"
+#include "gfx/internal/builtin_data.h"
 
 const int32_t builtin_stored_size = 4877;
 

@@ -1,4 +1,4 @@
-#include "gfx/gfx_context.h"
+#include "gfx/internal/gfx_context.h"
 
 gfx_context* gfx_screen;
 uint32_t* expand16_table;

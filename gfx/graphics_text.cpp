@@ -1,18 +1,18 @@
 // Text on the graphics screen: printing through the run-time's text output engine, with glyphs
 // drawn through the draw state's put_pixel; the character cells of each page; scrolling and
 // clearing; colours, cursor and text grid.
-#include "gfx/graphics_text.h"
+#include "gfx/internal/graphics_text.h"
 
-#include "gfx/builtin_data.h"
-#include "gfx/draw_state.h"
-#include "gfx/gfx_context.h"
+#include "gfx/internal/builtin_data.h"
+#include "gfx/internal/draw_state.h"
+#include "gfx/internal/gfx_context.h"
 #include "gfx/palette.h"
 #include "gfx/screen.h"
 #include "runtime/console/console.h"
 #include "runtime/internal/context.h"
+#include "runtime/internal/text_output.h"
 #include "runtime/print.h"
 #include "runtime/runtime.h"
-#include "runtime/text_output.h"
 
 #include <algorithm>
 #include <cstdlib>

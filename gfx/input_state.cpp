@@ -1,8 +1,8 @@
 // The key ring, key state and event queue of the graphics screen, and the key, mouse and sleep
 // operations installed in console_hooks while a screen is open.
-#include "gfx/input_state.h"
+#include "gfx/internal/input_state.h"
 
-#include "gfx/gfx_context.h"
+#include "gfx/internal/gfx_context.h"
 #include "gfx/screen.h"
 #include "runtime/key_input.h"
 #include "runtime/mutex.h"

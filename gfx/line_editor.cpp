@@ -1,8 +1,8 @@
 // The graphics screen's line editor (a block cursor at the insertion point, backspace across
 // row starts) and line input through the run-time's line reader.
-#include "gfx/gfx_context.h"
-#include "gfx/graphics_text.h"
-#include "gfx/input_state.h"
+#include "gfx/internal/gfx_context.h"
+#include "gfx/internal/graphics_text.h"
+#include "gfx/internal/input_state.h"
 #include "runtime/line_input.h"
 #include "runtime/print.h"
 #include "runtime/runtime.h"

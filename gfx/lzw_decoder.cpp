@@ -1,5 +1,5 @@
 // The decoder of the stored fonts and palettes: LZW with fixed 12-bit codes.
-#include "gfx/builtin_data.h"
+#include "gfx/internal/builtin_data.h"
 
 namespace {
 

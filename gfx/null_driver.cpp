@@ -1,5 +1,5 @@
 // The null driver: drawing works on the framebuffer and nothing is ever displayed.
-#include "gfx/gfx_context.h"
+#include "gfx/internal/gfx_context.h"
 #include "gfx/screen.h"
 
 // Every slot is absent: a lock that locks nothing needs no call.

@@ -4,8 +4,8 @@
 
 #include "gfx/internal/palette_state.h"
 
-#include "gfx/builtin_data.h"
-#include "gfx/gfx_context.h"
+#include "gfx/internal/builtin_data.h"
+#include "gfx/internal/gfx_context.h"
 #include "gfx/screen.h"
 
 #include <cstring>

@@ -1,7 +1,7 @@
 // Pixel routines per pixel size: plain, blending and MMX variants, chosen once per target.
 #include "gfx/blit/blit.h"
-#include "gfx/draw_state.h"
-#include "gfx/gfx_context.h"
+#include "gfx/internal/draw_state.h"
+#include "gfx/internal/gfx_context.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
 // Drawing state, targets, colour conversion, coordinate mapping and pixel plotting.
-#include "gfx/draw_state.h"
-#include "gfx/gfx_context.h"
+#include "gfx/internal/draw_state.h"
+#include "gfx/internal/gfx_context.h"
 #include "gfx/screen.h"
 #include "runtime/internal/context.h"
 #include "runtime/runtime.h"

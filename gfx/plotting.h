@@ -40,4 +40,4 @@ inline void plot_pixel_ahead(float x, float y);
 void reset_view();
 
 // The inline plot works on the library's own drawing state.
-#include "gfx/draw_state.h"
+#include "gfx/internal/draw_state.h"

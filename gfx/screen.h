@@ -110,4 +110,4 @@ int32_t page_copy(int32_t source, int32_t destination);
 uint8_t* screen_ptr();
 
 // The inline lock works on the library's own record of the open screen.
-#include "gfx/gfx_context.h"
+#include "gfx/internal/gfx_context.h"

@@ -1,6 +1,6 @@
 // The counted screen lock, dirty-line marking, and the work and visible pages.
-#include "gfx/draw_state.h"
-#include "gfx/gfx_context.h"
+#include "gfx/internal/draw_state.h"
+#include "gfx/internal/gfx_context.h"
 #include "gfx/screen.h"
 #include "runtime/runtime.h"
 

@@ -1,3 +1,3 @@
-#include "runtime/console_hooks.h"
+#include "runtime/internal/console_hooks.h"
 
 console_hooks_table console_hooks;

@@ -1,7 +1,7 @@
 #include "runtime/key_input.h"
 
 #include "runtime/console/console.h"
-#include "runtime/console_hooks.h"
+#include "runtime/internal/console_hooks.h"
 #include "runtime/os/os.h"
 #include "runtime/text.h"
 

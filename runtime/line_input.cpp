@@ -1,7 +1,7 @@
 #include "runtime/line_input.h"
 
 #include "runtime/console/console.h"
-#include "runtime/console_hooks.h"
+#include "runtime/internal/console_hooks.h"
 #include "runtime/print.h"
 #include "runtime/runtime.h"
 #include "runtime/text.h"

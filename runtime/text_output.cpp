@@ -1,4 +1,4 @@
-#include "runtime/text_output.h"
+#include "runtime/internal/text_output.h"
 
 #include "runtime/os/os.h"
 

@@ -10,9 +10,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "gfx/draw_state.h"
-#include "gfx/gfx_context.h"
-#include "gfx/input_state.h"
+#include "gfx/internal/draw_state.h"
+#include "gfx/internal/gfx_context.h"
+#include "gfx/internal/input_state.h"
 #include "gfx/screen.h"
 #include "gfx/win32/opengl.h"
 #include "runtime/random.h"

@@ -14,7 +14,7 @@
 #include "gfx/blit/blit.h"
 #include "gfx/blit/blit_routines.h"
 #include "gfx/blit/unaligned.h"
-#include "gfx/gfx_context.h"
+#include "gfx/internal/gfx_context.h"
 
 namespace {
 

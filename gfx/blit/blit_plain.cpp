@@ -5,8 +5,8 @@
 #include "gfx/blit/blit.h"
 #include "gfx/blit/blit_routines.h"
 #include "gfx/blit/unaligned.h"
-#include "gfx/draw_state.h"
-#include "gfx/gfx_context.h"
+#include "gfx/internal/draw_state.h"
+#include "gfx/internal/gfx_context.h"
 
 namespace {
 

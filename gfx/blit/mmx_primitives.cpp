@@ -9,7 +9,7 @@
 
 #include "gfx/blit/blit.h"
 #include "gfx/blit/unaligned.h"
-#include "gfx/draw_state.h"
+#include "gfx/internal/draw_state.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "gfx/gfx_context.h"
+#include "gfx/internal/gfx_context.h"
 #include "gfx/screen.h"
 
 ddraw_driver_state ddraw_state;

@@ -1,6 +1,6 @@
 // The DirectDraw driver's keyboard: the DirectInput system keyboard read as 256 key bytes,
 // folded into the 128 entries of key_state.
-#include "gfx/gfx_context.h"
+#include "gfx/internal/gfx_context.h"
 #include "gfx/win32/ddraw_driver.h"
 
 namespace {

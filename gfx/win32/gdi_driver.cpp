@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "gfx/gfx_context.h"
+#include "gfx/internal/gfx_context.h"
 #include "gfx/screen.h"
 
 namespace {

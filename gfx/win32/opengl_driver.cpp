@@ -12,8 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "gfx/draw_state.h"
-#include "gfx/gfx_context.h"
+#include "gfx/internal/draw_state.h"
+#include "gfx/internal/gfx_context.h"
 #include "gfx/screen.h"
 
 const gl_system_calls gl_platform_calls = {

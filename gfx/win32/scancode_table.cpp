@@ -2,7 +2,7 @@
 // refresh that reads the keyboard through them.
 #include "gfx/win32/window_layer.h"
 
-#include "gfx/gfx_context.h"
+#include "gfx/internal/gfx_context.h"
 
 // {scancode, first virtual key, second virtual key or 0}
 constexpr scancode_row scancode_table[scancode_table_size] = {

@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "gfx/gfx_context.h"
+#include "gfx/internal/gfx_context.h"
 
 window_layer_state window_state;
 window_input_state window_input;

@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "gfx/gfx_context.h"
-#include "gfx/input_state.h"
+#include "gfx/internal/gfx_context.h"
+#include "gfx/internal/input_state.h"
 #include "gfx/internal/palette_state.h"
 #include "gfx/win32/window_layer.h"
 #include "runtime/console/console.h"

@@ -1,6 +1,6 @@
 // The Win32 console as a device of the text output engine.
 #pragma once
-#include "runtime/text_output.h"
+#include "runtime/internal/text_output.h"
 
 #include <windows.h>
 

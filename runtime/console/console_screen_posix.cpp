@@ -3,7 +3,7 @@
 // belongs to its user, so text_width reports it rather than changing it.
 #include "runtime/console/console.h"
 #include "runtime/console/console_screen.h"
-#include "runtime/console_hooks.h"
+#include "runtime/internal/console_hooks.h"
 
 #include <sys/ioctl.h>
 #include <unistd.h>

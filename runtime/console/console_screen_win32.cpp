@@ -2,7 +2,7 @@
 #include "runtime/console/console_device_win32.h"
 #include "runtime/console/console_print_win32.h"
 #include "runtime/console/console_screen.h"
-#include "runtime/console_hooks.h"
+#include "runtime/internal/console_hooks.h"
 
 #include <algorithm>
 

@@ -2,7 +2,7 @@
 // text colours, shared by both platforms above their console forms.
 #include "runtime/console/console.h"
 #include "runtime/console/console_screen.h"
-#include "runtime/console_hooks.h"
+#include "runtime/internal/console_hooks.h"
 #include "runtime/internal/context.h"
 #include "runtime/runtime.h"
 

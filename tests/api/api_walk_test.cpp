@@ -5,8 +5,8 @@
 // below, which reach inside the library as the window thread does.
 #include "gfx/gfx.h"
 
-#include "gfx/gfx_context.h"
-#include "gfx/input_state.h"
+#include "gfx/internal/gfx_context.h"
+#include "gfx/internal/input_state.h"
 #include "runtime/os/os.h"
 #ifdef _WIN32
 #include "gfx/win32/opengl.h"

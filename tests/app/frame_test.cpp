@@ -1,10 +1,10 @@
 #include "app/frame.h"
 #include "app/model.h"
-#include "gfx/gfx_context.h"
-#include "gfx/input_state.h"
+#include "gfx/internal/gfx_context.h"
+#include "gfx/internal/input_state.h"
 #include "gfx/screen.h"
-#include "runtime/random.h"
 #include "runtime/os/os.h"
+#include "runtime/random.h"
 #include "runtime/runtime.h"
 
 #include <gtest/gtest.h>

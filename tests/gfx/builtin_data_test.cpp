@@ -1,6 +1,6 @@
 // The stored fonts and palettes: the decoder against the encoder, the expanded glyphs and
 // colours, and the committed block against one made again from the console fonts.
-#include "gfx/builtin_data.h"
+#include "gfx/internal/builtin_data.h"
 #include "tools/builtin_data/lzw_encoder.h"
 
 #ifdef CLOUDDISK_FONT_GENERATOR

@@ -1,7 +1,7 @@
 // A display driver for tests whose lock is a real mutex, standing in for the window layer's
 // critical section: a test thread that holds window_mutex acts as the window thread.
 #pragma once
-#include "gfx/gfx_context.h"
+#include "gfx/internal/gfx_context.h"
 
 #include <cstdint>
 #include <mutex>

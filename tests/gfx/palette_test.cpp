@@ -1,10 +1,10 @@
 // Palette resets and changes, and the VGA ports, on screens of a driver that records what it is
 // given.
-#include "gfx/builtin_data.h"
-#include "gfx/gfx_context.h"
+#include "gfx/internal/builtin_data.h"
+#include "gfx/internal/gfx_context.h"
 #include "gfx/internal/palette_state.h"
 #include "gfx/screen.h"
-#include "runtime/console_hooks.h"
+#include "runtime/internal/console_hooks.h"
 #include "runtime/os/os.h"
 #include "runtime/runtime.h"
 

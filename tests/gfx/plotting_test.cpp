@@ -1,5 +1,5 @@
-#include "gfx/draw_state.h"
-#include "gfx/gfx_context.h"
+#include "gfx/internal/draw_state.h"
+#include "gfx/internal/gfx_context.h"
 #include "gfx/screen.h"
 #include "runtime/os/os.h"
 #include "runtime/runtime.h"

@@ -1,6 +1,6 @@
-#include "runtime/console_hooks.h"
+#include "runtime/internal/console_hooks.h"
+#include "runtime/internal/text_output.h"
 #include "runtime/print.h"
-#include "runtime/text_output.h"
 
 #include <gtest/gtest.h>
 

@@ -156,7 +156,7 @@ std::string stored_block_source(const std::vector<uint8_t>& stored) {
         "// The built-in fonts and palettes, LZW-coded: code page 437 glyphs from Debian's\n"
         "// console-data (alt-8x8, alt-8x14, alt-8x16) and the four default palettes. Written by\n"
         "// tools/builtin_data (make-builtin-data); regenerate it rather than edit it.\n"
-        "#include \"gfx/builtin_data.h\"\n"
+        "#include \"gfx/internal/builtin_data.h\"\n"
         "\n"
         "const int32_t builtin_stored_size = " +
         size +

@@ -7,7 +7,7 @@
 
 #include "blit_test_screen.h"
 #include "gfx/blit/blit.h"
-#include "gfx/draw_state.h"
+#include "gfx/internal/draw_state.h"
 
 namespace {
 

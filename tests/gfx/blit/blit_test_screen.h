@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "gfx/gfx_context.h"
+#include "gfx/internal/gfx_context.h"
 
 struct test_screen {
     std::unique_ptr<gfx_context> context = std::make_unique<gfx_context>();

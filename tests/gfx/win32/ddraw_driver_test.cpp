@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "gfx/blit/blit.h"
-#include "gfx/builtin_data.h"
+#include "gfx/internal/builtin_data.h"
 #include "gfx/palette.h"
 #include "gfx/screen.h"
 #include "gfx/win32/ddraw_driver.h"

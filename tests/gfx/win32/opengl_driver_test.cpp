@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "gfx/draw_state.h"
+#include "gfx/internal/draw_state.h"
 #include "gfx/screen.h"
 #include "gfx/win32/gdi_driver.h"
 #include "gfx/win32/opengl_driver.h"

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <vector>
 
-#include "gfx/builtin_data.h"
-#include "gfx/gfx_context.h"
+#include "gfx/internal/builtin_data.h"
+#include "gfx/internal/gfx_context.h"
 #include "gfx/palette.h"
 #include "gfx/screen.h"
 #include "runtime/os/os.h"

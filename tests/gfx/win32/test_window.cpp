@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "gfx/blit/blit.h"
-#include "gfx/draw_state.h"
-#include "gfx/input_state.h"
+#include "gfx/internal/draw_state.h"
+#include "gfx/internal/input_state.h"
 #include "gfx/screen.h"
 #include "gfx/win32/gdi_driver.h"
 #include "runtime/mutex.h"

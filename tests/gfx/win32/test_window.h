@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "gfx/gfx_context.h"
+#include "gfx/internal/gfx_context.h"
 
 // Builds a context of width x height pixels at the given depth (1 to 32; stored as the mode set
 // stores it), makes it the open screen and starts the GDI driver on it. Returns the driver's

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "gfx/builtin_data.h"
+#include "gfx/internal/builtin_data.h"
 #include "tests/gfx/win32/program_test.h"
 #include "tests/gfx/win32/test_window.h"
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "gfx/input_state.h"
+#include "gfx/internal/input_state.h"
 #include "gfx/win32/gdi_driver.h"
 #include "tests/gfx/win32/test_window.h"
 

@@ -1,7 +1,7 @@
 // The text view and cursor placement, run against a stand-in graphics text grid installed in
 // the hook table, as a graphics screen would install its own.
 #include "runtime/console/console.h"
-#include "runtime/console_hooks.h"
+#include "runtime/internal/console_hooks.h"
 #include "runtime/internal/context.h"
 #include "runtime/runtime.h"
 

@@ -1,6 +1,6 @@
 // Built-in fonts and palettes, expanded once into fixed memory by the first mode set.
 #pragma once
-#include "gfx/gfx_context.h"
+#include "gfx/internal/gfx_context.h"
 
 constexpr int32_t expanded_size = 10742;
 

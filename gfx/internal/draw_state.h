@@ -1,6 +1,6 @@
 // Drawing state, pixel routines, coordinate mapping and pixel plotting.
 #pragma once
-#include "gfx/gfx_context.h"
+#include "gfx/internal/gfx_context.h"
 #include "gfx/plotting.h"
 
 #include <cstddef>
