@@ -1,7 +1,7 @@
 // DirectDraw driver: presents the framebuffer through IDirectDraw2 surfaces and reads the
 // keyboard through DirectInput. Both libraries are loaded at run time, so the program starts
 // without them and the driver's init simply fails. Its record is directdraw_driver
-// (gfx/screen.h).
+// (gfx/internal/gfx_context.h).
 #pragma once
 #define DIRECTINPUT_VERSION 0x0300
 #include <windows.h>

@@ -1,5 +1,5 @@
 // GDI driver: presents the framebuffer with SetDIBitsToDevice. Its record is gdi_driver
-// (gfx/screen.h); these are its operations and the hooks it gives the window layer.
+// (gfx/internal/gfx_context.h); these are its operations and the hooks it gives the window layer.
 #pragma once
 #include <cstdint>
 

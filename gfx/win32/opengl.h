@@ -1,16 +1,21 @@
 // OpenGL mode, for programs that open their screen with the opengl flag: the window has an
 // OpenGL context current on the program's thread, the program draws with OpenGL itself (linking
 // opengl32 or looking entry points up), shows each frame with gl_flip and lets the window's
-// messages through with gl_poll_events. Nothing of the framebuffer is presented.
+// messages through with gl_poll_events. Nothing of the framebuffer is presented. All of these
+// run on the program's thread, where the context is current; without an OpenGL screen open they
+// do nothing and answer 0 or null.
 #pragma once
 #include <cstdint>
 
-// Shows the frame drawn since the last flip (SwapBuffers).
+// Shows the frame drawn since the last flip (SwapBuffers); page_copy does this and then
+// gl_poll_events.
 void gl_flip();
 // Refreshes key_state from the keyboard while the window is active, then handles the window's
-// waiting messages (keys, mouse, close button, Alt+Enter). Call it once a frame.
+// waiting messages (keys, mouse, close button, Alt+Enter), which fill the key buffer, key_state
+// and the event queue. Call it once a frame: the OpenGL window has no thread of its own.
 void gl_poll_events();
-// 1 when the GL or WGL extension string names the extension, else 0.
+// 1 when the GL or WGL extension string of the open OpenGL screen names the extension (a whole
+// name: GL_EXT_bgr is not GL_EXT_bgra), else 0.
 int32_t has_extension(const char* name);
 
 // wglGetProcAddress of name while the open screen is in OpenGL mode; null otherwise.
@@ -22,6 +27,7 @@ void gl_set_texturing(int32_t on);
 // is no image or no context, or when a texture of that size cannot be had (a side above 2^30,
 // or more pixels than memory can address).
 uint32_t gl_create_texture(const void* image, uint32_t colour);
+// Deletes texture name (glDeleteTextures).
 void gl_delete_texture(uint32_t name);
 // A 2-D projection of the screen's pixels (origin top left, y downwards), flat shading, no
 // depth test or depth writes, and the colour buffer cleared to opaque black.

@@ -1,5 +1,5 @@
 // OpenGL driver: a window with an OpenGL context on the program's thread. Its record is
-// opengl_driver (gfx/screen.h); the helpers for programs are in gfx/win32/opengl.h.
+// opengl_driver (gfx/internal/gfx_context.h); the helpers for programs are in gfx/win32/opengl.h.
 #pragma once
 #include <cstdint>
 
