@@ -49,6 +49,50 @@ if(leftovers)
   message(FATAL_ERROR "left behind: ${leftovers}")
 endif()
 
+file(STRINGS ${WORK}/out/parameters.csv parameters)
+list(LENGTH parameters rows)
+list(GET parameters 1 inclination)
+if(NOT rows EQUAL 17 OR NOT inclination STREQUAL "inclination,89,89")
+  message(FATAL_ERROR "parameters.csv: ${rows} rows, '${inclination}'")
+endif()
+
+# A sweep: a report per value in its folder and the three files beside them, the same bytes
+# whether the runs go one at a time or two at once (the pictures aside: they carry the time
+# they were made). The folders' names have a blank and a quote, which the runs' command lines
+# must carry.
+foreach(jobs 1 2)
+  run_report(0 --seed 812.7 --frames 12 --out "${WORK}/sweep ${jobs}'s" --jobs ${jobs}
+             --outer-radius 250 --sweep inclination=20,89)
+endforeach()
+file(GLOB_RECURSE swept RELATIVE "${WORK}/sweep 1's" "${WORK}/sweep 1's/*")
+file(GLOB_RECURSE swept_again RELATIVE "${WORK}/sweep 2's" "${WORK}/sweep 2's/*")
+list(LENGTH swept count)
+if(NOT swept STREQUAL swept_again OR NOT count GREATER_EQUAL 23)
+  message(FATAL_ERROR "the sweeps wrote ${swept}, and ${swept_again}")
+endif()
+foreach(name IN LISTS swept)
+  if(name MATCHES "\\.png$")
+    continue()
+  endif()
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files "${WORK}/sweep 1's/${name}"
+    "${WORK}/sweep 2's/${name}" RESULT_VARIABLE differ)
+  if(differ)
+    message(FATAL_ERROR "${name} differs between one run at a time and two at once")
+  endif()
+endforeach()
+file(STRINGS "${WORK}/sweep 1's/sweep_summary.csv" summary)
+list(GET summary 0 header)
+list(GET summary 2 row89)
+if(NOT header STREQUAL "inclination,mean_delay,negative_peak_velocity,positive_peak_velocity,fwhm,delay_histogram_peak,delay_histogram_peak_count"
+   OR NOT row89 MATCHES "^89,")
+  message(FATAL_ERROR "sweep_summary.csv: ${summary}")
+endif()
+file(STRINGS "${WORK}/sweep 1's/inclination=89/parameters.csv" parameters
+  REGEX "^(inclination|outer-radius),")
+if(NOT parameters STREQUAL "inclination,89,89;outer-radius,250,300")
+  message(FATAL_ERROR "the run of inclination 89 has the parameters ${parameters}")
+endif()
+
 # Seed -1 takes the timer's seconds: the report names that seed, in the summary, in the
 # captions and on standard output, and the same seed given again repeats the run.
 run_report(0 --frames 3 --out ${WORK}/timed --seed -1)
@@ -83,11 +127,14 @@ set(cases
   "--seed|1|--frames|-3|--out|${WORK}/bad"
   "--seed|1|--out|${WORK}/bad|--frames"
   "--seed|1|--frames|5"
-  "--seed|1|--frames|5|--out|${WORK}/a_file/sub")
+  "--seed|1|--frames|5|--out|${WORK}/a_file/sub"
+  "--seed|1|--frames|5|--out|${WORK}/bad|--inclination|95"
+  "--seed|1|--frames|5|--out|${WORK}/bad|--inner-radius|300"
+  "--seed|1|--frames|5|--out|${WORK}/bad|--sweep|inclination=20,nan")
 foreach(case IN LISTS cases)
   string(REPLACE "|" ";" arguments "${case}")
   run_report(2 ${arguments})
-  if(NOT report_stderr MATCHES "usage: clouddisk-report")
+  if(NOT report_stderr MATCHES "^clouddisk-report: [^\n]+\nusage: clouddisk-report")
     message(FATAL_ERROR "no usage message for ${arguments}: ${report_stderr}")
   endif()
 endforeach()
