@@ -636,15 +636,15 @@ std::vector<RingAtFourInclinations::ring> RingAtFourInclinations::rings;
 // between V times the least and the largest sine of that span: beyond the largest no cloud
 // goes, and below the least every cloud's share still rises. The horns are bins, given by their
 // centres: half a bin (50) either way. The span, from V sin(max(i - 25, 0)) or V sin(i + 25)
-// whichever is less, to V sin(min(i + 25, 90)):
-//   20: 0 to 3266    45: 1580 to 4340    70: 3266 to 4619    89: 4151 to 4619.
+// whichever is less, to V sin(min(i + 25, 90)), rounded outward:
+//   20: 0 to 3266    45: 1579 to 4341    70: 3265 to 4619    89: 4151 to 4619.
 // The map's cells lie within the ellipse of the ring seen as edge-on as the tilts allow
 // (ring_envelope; a ring seen at a smaller sine traces the same ellipse shrunk towards its
 // centre), with the slack of EnvelopeOfARingHoldsEveryCellOfARunAtItsRadius: the radii below
 // 300 move at most sqrt(300 / 299.99) - 1 = 2e-5 faster, 0.08 in velocity, well within it.
 TEST_F(RingAtFourInclinations,
        HornsLieAtTheOuterSpeedTimesTheSinesTheTiltsAllowAndCellsInTheEllipse) {
-    const double horns[][2] = {{0, 3266}, {1580, 4340}, {3266, 4619}, {4151, 4619}};
+    const double horns[][2] = {{0, 3266}, {1579, 4341}, {3265, 4619}, {4151, 4619}};
     constexpr double velocitySlack = 2.0, delaySlack = 0.05;
     std::vector<envelope_point> envelope(720);
     for (size_t k = 0; k < rings.size(); ++k) {
