@@ -116,6 +116,9 @@ TEST(ReportArguments, OutOfRangeParametersAreRefusedNamingTheParameterAndItsRang
          "--polar-limit needs a number from 0 to 90 (degrees), not ' 60'"},
         {{"--softening", "0"},
          "--softening needs a number above 0 and up to 100 (length), not '0'"},
+        {{"--orbit-constant", "1e-50"}, // 0 as a single
+         "--orbit-constant needs a number above 0 and up to 1000 (radians per frame), not "
+         "'1e-50'"},
         {{"--brightness-exponent", ""}, "--brightness-exponent needs a number from 0 to 4, not ''"},
         {{"--inner-radius", "300"},
          "--inner-radius needs a number below the outer radius, 300, not 300"},

@@ -101,13 +101,17 @@ bool model_option_value(const model_option& option, const char* text, float* val
     // strtod would pass over leading blanks; a value is the number alone.
     const bool read = end != text && *end == '\0' && errno != ERANGE &&
                       !std::isspace(static_cast<unsigned char>(*text)) && std::isfinite(number);
-    if (!read || number > option.high || number < option.low ||
-        (option.lowExcluded && number == option.low)) {
+    // The model keeps a single: 1e-50 is above 0, but not once it is stored.
+    const double stored = static_cast<float>(number);
+    auto inside = [&](double v) {
+        return v <= option.high && v >= option.low && !(option.lowExcluded && v == option.low);
+    };
+    if (!read || !inside(number) || !inside(stored)) {
         *problem = std::string("--") + option.name + " needs a number " + range_text(option) +
                    ", not '" + text + "'";
         return false;
     }
-    *value = static_cast<float>(number);
+    *value = static_cast<float>(stored);
     return true;
 }
 
