@@ -6,6 +6,7 @@
 
 struct os_semaphore;
 struct os_thread;
+struct os_process;
 
 // A counting semaphore; null when it cannot be created.
 os_semaphore* os_semaphore_create(int32_t initial, int32_t maximum);
@@ -18,6 +19,15 @@ os_thread* os_thread_start(void (*entry)(void*), void* argument);
 void os_thread_join(os_thread* thread); // waits without a time limit, then releases the handle
 
 void os_sleep(uint32_t milliseconds);
+
+// Starts the program at path with arguments[0..] (arguments[0] its name, the list ended by a
+// null), sharing this process's standard streams and environment; null when it cannot start.
+os_process* os_process_start(const char* path, const char* const* arguments);
+// Waits without a time limit, releases the handle and returns the exit code; -1 when there is
+// none (a null process, or one that a signal ended).
+int32_t os_process_wait(os_process* process);
+// Processors this process may run on, at least 1.
+int32_t os_processor_count();
 
 // Sounds a tone on the system speaker and returns when it ends; nothing on the native build.
 void os_beep(uint32_t frequency, uint32_t milliseconds);

@@ -7,10 +7,18 @@
 #include <ctime>
 #include <pthread.h>
 #include <semaphore.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+extern char** environ;
 
 struct os_semaphore {
     sem_t semaphore;
+};
+
+struct os_process {
+    pid_t pid;
 };
 
 struct os_thread {
@@ -74,6 +82,33 @@ void os_sleep(uint32_t milliseconds) {
                    static_cast<long>(milliseconds % 1000) * 1000000L};
     while (nanosleep(&delay, &delay) != 0 && errno == EINTR) {
     }
+}
+
+os_process* os_process_start(const char* path, const char* const* arguments) {
+    auto* p = static_cast<os_process*>(std::malloc(sizeof(os_process)));
+    if (!p) return nullptr;
+    // posix_spawn takes the vector unqualified, as execve does, and changes none of it.
+    if (posix_spawn(&p->pid, path, nullptr, nullptr, const_cast<char* const*>(arguments),
+                    environ) != 0) {
+        std::free(p);
+        return nullptr;
+    }
+    return p;
+}
+
+int32_t os_process_wait(os_process* p) {
+    if (!p) return -1;
+    int status = 0;
+    pid_t ended;
+    while ((ended = waitpid(p->pid, &status, 0)) < 0 && errno == EINTR) {
+    }
+    std::free(p);
+    return ended >= 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int32_t os_processor_count() {
+    const long count = sysconf(_SC_NPROCESSORS_ONLN);
+    return count > 0 && count < INT32_MAX ? static_cast<int32_t>(count) : 1;
 }
 
 // The native build drives no speaker.

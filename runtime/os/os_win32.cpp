@@ -5,12 +5,17 @@
 
 #include <cstdlib>
 #include <process.h>
+#include <string>
 
 struct os_semaphore {
     HANDLE handle;
 };
 
 struct os_thread {
+    HANDLE handle;
+};
+
+struct os_process {
     HANDLE handle;
 };
 
@@ -81,6 +86,73 @@ void os_thread_join(os_thread* t) {
 }
 
 void os_sleep(uint32_t milliseconds) { Sleep(milliseconds); }
+
+namespace {
+// One argument as the C run-time's start-up code splits the command line again: in quotes
+// when it holds blanks or quotes, a quote escaped by a backslash and the backslashes before a
+// quote (or before the closing one) doubled.
+void append_argument(std::string* line, const char* argument) {
+    const std::string text = argument;
+    if (!text.empty() && text.find_first_of(" \t\n\v\"") == std::string::npos) {
+        *line += text;
+        return;
+    }
+    *line += '"';
+    size_t backslashes = 0;
+    for (char c : text) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        line->append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+        backslashes = 0;
+        *line += c;
+    }
+    line->append(2 * backslashes, '\\');
+    *line += '"';
+}
+} // namespace
+
+os_process* os_process_start(const char* path, const char* const* arguments) {
+    std::string line;
+    for (const char* const* argument = arguments; *argument; ++argument) {
+        if (!line.empty()) line += ' ';
+        append_argument(&line, *argument);
+    }
+    auto* p = static_cast<os_process*>(std::malloc(sizeof(os_process)));
+    if (!p) return nullptr;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessA(path, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                        &started)) {
+        std::free(p);
+        return nullptr;
+    }
+    CloseHandle(started.hThread);
+    p->handle = started.hProcess;
+    return p;
+}
+
+int32_t os_process_wait(os_process* p) {
+    if (!p) return -1;
+    DWORD code = 0;
+    const bool ended = WaitForSingleObject(p->handle, INFINITE) == WAIT_OBJECT_0 &&
+                       GetExitCodeProcess(p->handle, &code);
+    CloseHandle(p->handle);
+    std::free(p);
+    return ended ? static_cast<int32_t>(code) : -1;
+}
+
+int32_t os_processor_count() {
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    return info.dwNumberOfProcessors > 0 ? static_cast<int32_t>(info.dwNumberOfProcessors) : 1;
+}
 
 void os_beep(uint32_t frequency, uint32_t milliseconds) { Beep(frequency, milliseconds); }
 

@@ -1,5 +1,8 @@
+#include "tools/report/line_measures.h"
+#include "tools/report/model_options.h"
 #include "tools/report/report.h"
 #include "tools/report/svg_plot.h"
+#include "tools/report/sweep.h"
 #include "tools/report/velocity_delay.h"
 
 #include "runtime/random.h"
@@ -72,6 +75,89 @@ TEST(ReportArguments, BadArgumentsAreRefusedWithAReason) {
     }
 }
 
+TEST(ReportArguments, ModelParametersAndASweepByName) {
+    report_options options;
+    std::string problem;
+    ASSERT_EQ(parse({"--seed", "1", "--frames", "5", "--out", "d", "--inclination", "45.1",
+                     "--softening", "0.5", "--velocity-scale", "1e5", "--sweep",
+                     "outer-radius=200,250.5", "--jobs", "2", "--quiet"},
+                    &options, &problem),
+              report_ok)
+        << problem;
+    EXPECT_EQ(options.parameters.inclinationDeg, 45.1f);
+    EXPECT_EQ(options.parameters.softening, 0.5f);
+    EXPECT_EQ(options.parameters.velocityScale, 100000.0f);
+    EXPECT_EQ(options.parameters.innerRadius, 75.0f); // the program's value
+    EXPECT_EQ(options.given, 1u << 0 | 1u << 8 | 1u << 13);
+    EXPECT_STREQ(model_options[options.sweep].name, "outer-radius");
+    EXPECT_EQ(options.sweepValues, (std::vector<float>{200.0f, 250.5f}));
+    EXPECT_EQ(options.jobs, 2);
+    EXPECT_TRUE(options.quiet);
+    // The sweep's runs are ordinary reports, each in its folder with the same seed and frames.
+    EXPECT_EQ(sweep_arguments(options, "812.7", 250.5f),
+              (std::vector<std::string>{
+                  "--seed", "812.7", "--frames", "5", "--quiet", "--inclination", "45.1",
+                  "--softening", "0.5", "--velocity-scale", "100000", "--outer-radius", "250.5",
+                  "--out", (std::filesystem::path("d") / "outer-radius=250.5").string()}));
+}
+
+TEST(ReportArguments, OutOfRangeParametersAreRefusedNamingTheParameterAndItsRange) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--inclination", "95"}, "--inclination needs a number from 0 to 90 (degrees), not '95'"},
+        {{"--inclination", "nan"},
+         "--inclination needs a number from 0 to 90 (degrees), not 'nan'"},
+        {{"--source-height", "-inf"},
+         "--source-height needs a number from -400 to 400 (length), not '-inf'"},
+        {{"--inner-radius", "-5"},
+         "--inner-radius needs a number from 1 to 400 (length), not '-5'"},
+        {{"--outer-radius", "300m"},
+         "--outer-radius needs a number from 1 to 400 (length), not '300m'"},
+        {{"--polar-limit", " 60"},
+         "--polar-limit needs a number from 0 to 90 (degrees), not ' 60'"},
+        {{"--softening", "0"},
+         "--softening needs a number above 0 and up to 100 (length), not '0'"},
+        {{"--orbit-constant", "1e-50"}, // 0 as a single
+         "--orbit-constant needs a number above 0 and up to 1000 (radians per frame), not "
+         "'1e-50'"},
+        {{"--brightness-exponent", ""}, "--brightness-exponent needs a number from 0 to 4, not ''"},
+        {{"--inner-radius", "300"},
+         "--inner-radius needs a number below the outer radius, 300, not 300"},
+        {{"--outer-radius", "60"},
+         "--outer-radius needs a number above the inner radius, 75, not 60"},
+        // Bins of a hundredth: the clouds at the outer radius change their velocity by up to 24
+        // from one frame to the next.
+        {{"--velocity-range", "10"},
+         "--velocity-range needs a number above 24.04 with these parameters, not 10: even the "
+         "slowest clouds (at the outer radius) change their velocity by that much in a frame, "
+         "and would step across a narrower histogram"},
+        {{"--sweep", "inclination=20,,70"},
+         "in --sweep, --inclination needs a number from 0 to 90 (degrees), not ''"},
+        {{"--sweep", "inclination=20,91"},
+         "in --sweep, --inclination needs a number from 0 to 90 (degrees), not '91'"},
+        {{"--sweep", "inner-radius=100,300"},
+         "in --sweep, with inner-radius 300, --inner-radius needs a number below the outer "
+         "radius, 300, not 300"},
+        {{"--sweep", "inclination=20,20.0000001"}, "--sweep gives the value 20 twice"},
+        {{"--sweep", "1,2,3,4,5,6,7,8,9,10,11"},
+         "--sweep needs NAME=X1,X2,... with NAME a parameter (an option without its dashes, "
+         "such as inclination), not '1,2,3,4,5,6,7,8,9,10,11'"},
+        {{"--sweep", "polar-limit=1,2,3,4,5,6,7,8,9,10,11"},
+         "--sweep takes 1 to 10 values, not 11"},
+        {{"--sweep", "inclination=20", "--inclination", "30"},
+         "--inclination and --sweep inclination=... both set the inclination"},
+        {{"--jobs", "0"}, "--jobs needs a whole number from 1 to 64, not '0'"},
+        {{"--tilt", "3"}, "unknown argument '--tilt'"},
+    };
+    for (const auto& [words, message] : cases) {
+        std::vector<std::string> all = {"--seed", "1", "--frames", "5", "--out", "d"};
+        all.insert(all.end(), words.begin(), words.end());
+        report_options options;
+        std::string problem;
+        EXPECT_EQ(parse(all, &options, &problem), report_bad_usage) << message;
+        EXPECT_EQ(problem, message);
+    }
+}
+
 class ReportTables : public testing::Test {
   protected:
     void SetUp() override {
@@ -127,6 +213,59 @@ TEST_F(ReportTables, SummaryGivesTheMeanAndThePeaks) {
     // The seed in the fewest digits that read back to it, up to 17.
     EXPECT_EQ(report_seed_text(0.1 + 0.2), "0.30000000000000004");
     EXPECT_EQ(report_seed_text(61234.5), "61234.5");
+}
+
+TEST_F(ReportTables, ParametersGoIntoTheSummaryTheirTableAndTheCaptions) {
+    model_parameters p;
+    p.inclinationDeg = 45.1f;
+    p.velocityRange = 250000.0f;
+    model_derive(&state, p);
+    const std::vector<std::string> summary = lines_of(summary_csv(state, 1.0, 3, true));
+    ASSERT_EQ(summary.size(), 2u);
+    EXPECT_EQ(summary[0], "seed,frames,delay_sum,mean_delay,profile_peak,delay_peak,histogram_peak,"
+                          "inclination,polar-limit,source-distance,source-azimuth,source-height,"
+                          "inner-radius,outer-radius,brightness-exponent,softening,drift-rate,"
+                          "growth-rate,reinject-jitter,velocity-range,velocity-scale,"
+                          "noise-amplitude,orbit-constant");
+    EXPECT_EQ(summary[1], "1,3,0,0,0,0,0,45.1,65,0,180,0,75,300,2,10,0,0,0,250000,80000,0,30");
+    EXPECT_EQ(parameters_csv(p), "name,value,default\n"
+                                 "inclination,45.1,89\n"
+                                 "polar-limit,65,65\n"
+                                 "source-distance,0,0\n"
+                                 "source-azimuth,180,180\n"
+                                 "source-height,0,0\n"
+                                 "inner-radius,75,75\n"
+                                 "outer-radius,300,300\n"
+                                 "brightness-exponent,2,2\n"
+                                 "softening,10,10\n"
+                                 "drift-rate,0,0\n"
+                                 "growth-rate,0,0\n"
+                                 "reinject-jitter,0,0\n"
+                                 "velocity-range,250000,100000\n"
+                                 "velocity-scale,80000,80000\n"
+                                 "noise-amplitude,0,0\n"
+                                 "orbit-constant,30,30\n");
+    // The captions name the parameters of the command line; without any, they stay as they were.
+    EXPECT_EQ(parameters_caption(p, 1u << 0 | 1u << 12),
+              "inclination 45.1°, velocity range 250000; the others at the program's values");
+    EXPECT_EQ(parameters_caption(p, 0), "");
+}
+
+TEST_F(ReportTables, LineMeasuresOfAKnownProfile) {
+    // Bins of 100: a horn at each side of a dip, the delays peaking in bin 40.
+    const float values[] = {1, 4, 8, 6, 5, 6, 10, 7, 2}; // bins 496 to 504
+    for (int32_t k = 0; k < 9; ++k)
+        state.lineProfile[496 + k] = values[k];
+    state.delayHistogram[40] = 12;
+    state.delayHistogram[41] = 11;
+    const line_measures m = measure_line(state);
+    EXPECT_EQ(m.negativePeak, -150.0); // bin 498, [-200, -100)
+    EXPECT_EQ(m.positivePeak, 250.0);  // bin 502, [200, 300)
+    // Half of 10 lies a quarter of the way from bin 497's centre (-250) to bin 498's (-150), and
+    // three fifths of the way from bin 504's centre (450) to bin 503's (350): -225 to 390.
+    EXPECT_DOUBLE_EQ(m.fwhm, 615.0);
+    EXPECT_EQ(m.delayPeak, 39.5);
+    EXPECT_EQ(m.delayPeakCount, 12.0);
 }
 
 TEST(ReportPlots, TicksAreRoundSteps) {
@@ -449,6 +588,115 @@ TEST_F(VelocityDelay, EnvelopeOfARingHoldsEveryCellOfARunAtItsRadius) {
     EXPECT_EQ(vHigh, static_cast<int32_t>(std::floor(vMax / 100 + 500)));
     EXPECT_NEAR(dLow, std::floor(dMin) + 1, 1);
     EXPECT_NEAR(dHigh, std::floor(dMax) + 1, 1);
+}
+
+// --- A thin ring seen at four inclinations. ---
+
+// Clouds at radii from 299.99 to 300 seen at 20, 45, 70 and 89 degrees, each run as the report
+// runs it from its command line (seed 812.7, 300 frames), once for the tests below.
+class RingAtFourInclinations : public testing::Test {
+  protected:
+    static constexpr int32_t frames = 300;
+    struct ring {
+        float inclination;
+        model_state state;
+        velocity_delay_map map;
+    };
+    static void SetUpTestSuite() {
+        runtime_start();
+        for (const char* inclination : {"20", "45", "70", "89"}) {
+            report_options options;
+            std::string problem;
+            ASSERT_EQ(parse({"--seed", "812.7", "--frames", std::to_string(frames), "--out", "d",
+                             "--inner-radius", "299.99", "--inclination", inclination},
+                            &options, &problem),
+                      report_ok)
+                << problem;
+            rings.push_back({options.parameters.inclinationDeg, {}, {}});
+            ring& r = rings.back();
+            ASSERT_EQ(model_allocate(&r.state), 0);
+            ASSERT_EQ(velocity_delay_allocate(&r.map), 0);
+            report_run(&r.state, &r.map, options.parameters, options.seed, frames, false);
+        }
+    }
+    static void TearDownTestSuite() {
+        for (ring& r : rings) {
+            velocity_delay_release(&r.map);
+            model_release(&r.state);
+        }
+        rings.clear();
+        runtime_stop();
+    }
+    static std::vector<ring> rings;
+};
+std::vector<RingAtFourInclinations::ring> RingAtFourInclinations::rings;
+
+// A cloud at radius r whose orbit is seen at the inclination j has the line-of-sight velocities
+// V sin j cos(theta), V = velocityScale * 2 r sin(s / 2) / K = 4618.8 at r = 300 (s = K /
+// r^1.5, as good as velocityScale / sqrt(r)); its time in a velocity bin peaks at its turning
+// points, +-V sin j. The tilts (up to 90 - 65 = 25 degrees either way, at every node) put j
+// anywhere from i - 25 to i + 25 degrees, so the ring's brightest velocities, its horns, lie
+// between V times the least and the largest sine of that span: beyond the largest no cloud
+// goes, and below the least every cloud's share still rises. The horns are bins, given by their
+// centres: half a bin (50) either way. The span, from V sin(max(i - 25, 0)) or V sin(i + 25)
+// whichever is less, to V sin(min(i + 25, 90)), rounded outward:
+//   20: 0 to 3266    45: 1579 to 4341    70: 3265 to 4619    89: 4151 to 4619.
+// The map's cells lie within the ellipse of the ring seen as edge-on as the tilts allow
+// (ring_envelope; a ring seen at a smaller sine traces the same ellipse shrunk towards its
+// centre), with the slack of EnvelopeOfARingHoldsEveryCellOfARunAtItsRadius: the radii below
+// 300 move at most sqrt(300 / 299.99) - 1 = 2e-5 faster, 0.08 in velocity, well within it.
+TEST_F(RingAtFourInclinations,
+       HornsLieAtTheOuterSpeedTimesTheSinesTheTiltsAllowAndCellsInTheEllipse) {
+    const double horns[][2] = {{0, 3266}, {1579, 4341}, {3265, 4619}, {4151, 4619}};
+    constexpr double velocitySlack = 2.0, delaySlack = 0.05;
+    std::vector<envelope_point> envelope(720);
+    for (size_t k = 0; k < rings.size(); ++k) {
+        const ring& r = rings[k];
+        const line_measures m = measure_line(r.state);
+        EXPECT_GE(m.positivePeak, horns[k][0] - 50) << r.inclination;
+        EXPECT_LE(m.positivePeak, horns[k][1] + 50) << r.inclination;
+        EXPECT_LE(m.negativePeak, -horns[k][0] + 50) << r.inclination;
+        EXPECT_GE(m.negativePeak, -horns[k][1] - 50) << r.inclination;
+
+        ring_envelope(r.state, 300.0f, envelope.data(), 720);
+        int32_t cellsSeen = 0;
+        for (int32_t v = 2; v < 1000; ++v)
+            for (int32_t d = 1; d < 1000; ++d) {
+                if (r.map.cells[v * histogram_slots + d] == 0) continue;
+                ++cellsSeen;
+                const double left = velocity_low(r.state, v), bottom = delay_low(r.state, d);
+                double low, high;
+                ASSERT_TRUE(column_extent(envelope, left - velocitySlack,
+                                          left + 100 + velocitySlack, &low, &high))
+                    << r.inclination << ": velocity bin " << v << " beyond the ellipse";
+                EXPECT_TRUE(bottom <= high + delaySlack && bottom + 1 >= low - delaySlack)
+                    << r.inclination << ": cell " << v << ", " << d << " beyond the ellipse's "
+                    << low << " to " << high;
+            }
+        EXPECT_GT(cellsSeen, 1000) << r.inclination;
+    }
+}
+
+// The mean delay is the mean of lineOfSight + distance. The distance to the source at the
+// centre is sqrt(r^2 + softening^2) whatever the inclination; lineOfSight, -r sin j sin(theta),
+// averages out but for the sampling error: over F frames of steps s a cloud's mean of
+// sin(theta) is at most 1 / (F sin(s / 2)), so its share at most r / (F sin(s / 2)) = 346 at r
+// = 300, F = 300, and with random phases its root mean square at most 346 / sqrt 2 = 245; the
+// mean of 10,000 such clouds has sigma <= 2.45. Each run's mean delay lies within 4 sigma of
+// the mean distance. The line's full width at half maximum grows with sin i, its half-maximum
+// points moving out with the sines of the orbits.
+TEST_F(RingAtFourInclinations, MeanDelayIsTheMeanDistanceAndTheWidthGrowsWithTheSine) {
+    double narrower = 0;
+    for (const ring& r : rings) {
+        double distance = 0;
+        for (int32_t n = 1; n <= cloud_count; ++n)
+            distance += std::sqrt(static_cast<double>(r.state.radius[n]) * r.state.radius[n] + 100);
+        distance /= cloud_count;
+        EXPECT_NEAR(r.state.delaySum / frames / cloud_count, distance, 4 * 2.45) << r.inclination;
+        const double fwhm = measure_line(r.state).fwhm;
+        EXPECT_GT(fwhm, narrower) << r.inclination;
+        narrower = fwhm;
+    }
 }
 
 TEST_F(VelocityDelay, PlotsAreWellFormedAndTheMapStaysUnderAMegabyte) {

@@ -144,6 +144,25 @@ TEST(Mutex, LocksAndUnlocksAndNullDoesNothing) {
     mutex_destroy(nullptr);
 }
 
+// A child's exit code comes back, and a program that cannot start gives no process. On POSIX
+// the child checks that its argument arrives as it was given, blanks, quote and backslash.
+TEST(OsProcess, RunsAProgramAndGivesItsExitCode) {
+#ifdef _WIN32
+    const char* shell = std::getenv("ComSpec");
+    ASSERT_NE(shell, nullptr);
+    const char* const arguments[] = {"cmd", "/c", "exit 7", nullptr};
+#else
+    const char* shell = "/bin/sh";
+    const char* const arguments[] = {
+        "sh", "-c",       "[ \"$1\" = 'a b\"c\\' ] && [ $# = 1 ] && exit 7; exit 1",
+        "sh", "a b\"c\\", nullptr};
+#endif
+    EXPECT_EQ(os_process_wait(os_process_start(shell, arguments)), 7);
+    EXPECT_EQ(os_process_start("/no/such/program", arguments), nullptr);
+    EXPECT_EQ(os_process_wait(nullptr), -1);
+    EXPECT_GE(os_processor_count(), 1);
+}
+
 void say_first() { std::fputs("first-registered\n", stderr); }
 void say_second() { std::fputs("second-registered\n", stderr); }
 

@@ -15,29 +15,29 @@ function(run_report expected_code)
   set(report_stderr "${err}" PARENT_SCOPE)
 endfunction()
 
-# A short run writes all nine files (and velocity_delay.png where ImageMagick is at hand).
+# Checks that a table has that many lines and that line index (from 0) matches pattern.
+function(expect_line table lines index pattern)
+  file(STRINGS ${table} content)
+  list(LENGTH content count)
+  list(GET content ${index} line)
+  if(NOT count EQUAL lines OR NOT line MATCHES "${pattern}")
+    message(FATAL_ERROR "${table}: ${count} lines, line ${index} '${line}'")
+  endif()
+endfunction()
+
+# A short run writes all ten files (and velocity_delay.png where ImageMagick is at hand).
 run_report(0 --frames 20 --out ${WORK}/out --seed 812.7)
-foreach(name line_profile.csv delay_histogram.csv summary.csv velocity_delay.csv
+foreach(name line_profile.csv delay_histogram.csv summary.csv parameters.csv velocity_delay.csv
         velocity_delay_mean.csv line_profile.svg delay_histogram.svg velocity_delay.svg
         velocity_delay_mean.svg)
   if(NOT EXISTS ${WORK}/out/${name})
     message(FATAL_ERROR "missing ${name}")
   endif()
 endforeach()
-file(STRINGS ${WORK}/out/line_profile.csv profile)
-list(LENGTH profile rows)
-list(GET profile 0 header)
-list(GET profile 3 bin2)
-if(NOT rows EQUAL 1002 OR NOT header STREQUAL "bin,velocity_low,brightness"
-   OR NOT bin2 MATCHES "^2,-49800,[0-9.e+-]+$")
-  message(FATAL_ERROR "line_profile.csv: ${rows} rows, header '${header}', bin 2 '${bin2}'")
-endif()
-file(STRINGS ${WORK}/out/delay_histogram.csv delays)
-list(LENGTH delays rows)
-list(GET delays 1 bin0)
-if(NOT rows EQUAL 1002 OR NOT bin0 STREQUAL "0,-1,0")
-  message(FATAL_ERROR "delay_histogram.csv: ${rows} rows, bin 0 '${bin0}'")
-endif()
+expect_line(${WORK}/out/line_profile.csv 1002 0 "^bin,velocity_low,brightness$")
+expect_line(${WORK}/out/line_profile.csv 1002 3 "^2,-49800,[0-9.e+-]+$")
+expect_line(${WORK}/out/delay_histogram.csv 1002 1 "^0,-1,0$")
+expect_line(${WORK}/out/parameters.csv 17 1 "^inclination,89,89$")
 file(STRINGS ${WORK}/out/summary.csv summary)
 list(GET summary 1 values)
 # The model gives the same bits on every build, so the same text.
@@ -47,6 +47,43 @@ endif()
 file(GLOB leftovers ${WORK}/out/*.part ${WORK}/out/*.old ${WORK}/out/.clouddisk-report-*)
 if(leftovers)
   message(FATAL_ERROR "left behind: ${leftovers}")
+endif()
+
+# A sweep: a report per value in its folder and the three files beside them, the same bytes
+# whether the runs go one at a time or two at once (the pictures aside: they carry the time
+# they were made). The folders' names have a blank and a quote, which the runs' command lines
+# must carry.
+foreach(jobs 1 2)
+  run_report(0 --seed 812.7 --frames 12 --out "${WORK}/sweep ${jobs}'s" --jobs ${jobs}
+             --outer-radius 250 --sweep inclination=20,89)
+endforeach()
+file(GLOB_RECURSE swept RELATIVE "${WORK}/sweep 1's" "${WORK}/sweep 1's/*")
+file(GLOB_RECURSE swept_again RELATIVE "${WORK}/sweep 2's" "${WORK}/sweep 2's/*")
+list(LENGTH swept count)
+if(NOT swept STREQUAL swept_again OR NOT count GREATER_EQUAL 23)
+  message(FATAL_ERROR "the sweeps wrote ${swept}, and ${swept_again}")
+endif()
+foreach(name IN LISTS swept)
+  if(name MATCHES "\\.png$")
+    continue()
+  endif()
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files "${WORK}/sweep 1's/${name}"
+    "${WORK}/sweep 2's/${name}" RESULT_VARIABLE differ)
+  if(differ)
+    message(FATAL_ERROR "${name} differs between one run at a time and two at once")
+  endif()
+endforeach()
+file(STRINGS "${WORK}/sweep 1's/sweep_summary.csv" summary)
+list(GET summary 0 header)
+list(GET summary 2 row89)
+if(NOT header STREQUAL "inclination,mean_delay,negative_peak_velocity,positive_peak_velocity,fwhm,delay_histogram_peak,delay_histogram_peak_count"
+   OR NOT row89 MATCHES "^89,")
+  message(FATAL_ERROR "sweep_summary.csv: ${summary}")
+endif()
+file(STRINGS "${WORK}/sweep 1's/inclination=89/parameters.csv" parameters
+  REGEX "^(inclination|outer-radius),")
+if(NOT parameters STREQUAL "inclination,89,89;outer-radius,250,300")
+  message(FATAL_ERROR "the run of inclination 89 has the parameters ${parameters}")
 endif()
 
 # Seed -1 takes the timer's seconds: the report names that seed, in the summary, in the
@@ -83,11 +120,14 @@ set(cases
   "--seed|1|--frames|-3|--out|${WORK}/bad"
   "--seed|1|--out|${WORK}/bad|--frames"
   "--seed|1|--frames|5"
-  "--seed|1|--frames|5|--out|${WORK}/a_file/sub")
+  "--seed|1|--frames|5|--out|${WORK}/a_file/sub"
+  "--seed|1|--frames|5|--out|${WORK}/bad|--inclination|95"
+  "--seed|1|--frames|5|--out|${WORK}/bad|--inner-radius|300"
+  "--seed|1|--frames|5|--out|${WORK}/bad|--sweep|inclination=20,nan")
 foreach(case IN LISTS cases)
   string(REPLACE "|" ";" arguments "${case}")
   run_report(2 ${arguments})
-  if(NOT report_stderr MATCHES "usage: clouddisk-report")
+  if(NOT report_stderr MATCHES "^clouddisk-report: [^\n]+\nusage: clouddisk-report")
     message(FATAL_ERROR "no usage message for ${arguments}: ${report_stderr}")
   endif()
 endforeach()

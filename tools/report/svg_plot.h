@@ -18,6 +18,19 @@ struct step_plot {
 
 std::string svg_step_plot(const step_plot& plot);
 
+// One of several histograms drawn in one plot.
+struct step_series {
+    std::string label; // its line of the legend
+    const double* binLow;
+    double binWidth;
+    const double* value;
+    int32_t count;
+};
+
+// The histograms of series overlaid, one colour each (ten colours, then again), with a legend;
+// the plot spans them all. binLow and value of plot are not used.
+std::string svg_step_plots(const step_plot& plot, const step_series* series, int32_t count);
+
 // A curve drawn over a heat map, in the map's units.
 struct heat_curve {
     std::string label;
@@ -28,7 +41,7 @@ struct heat_curve {
 };
 
 struct heat_map {
-    const char* title;
+    const char* title; // of the document, or of its panel among small multiples
     std::string caption;
     const char* xLabel;
     const char* yLabel;
@@ -48,6 +61,20 @@ struct heat_map {
 // Groups of columns and rows are coloured by the mean of their bins on a logarithmic scale of
 // three decades below the largest; the caption gains the grouping.
 std::string svg_heat_map(const heat_map& map);
+
+// What several heat maps show together: each over the same ranges of x and y (in the maps'
+// units, every map's columns and rows within them), in rows of columns panels.
+struct heat_view {
+    const char* title;
+    std::string caption;
+    double xLow, xHigh, yLow, yHigh;
+    int32_t columns;
+    size_t byteLimit; // for the whole document
+};
+
+// The maps as small multiples under one colour scale and one grouping of their bins: a panel
+// per map, titled by its title, with its curves (the legend in the first panel).
+std::string svg_heat_maps(const heat_view& view, const heat_map* maps, int32_t count);
 
 // Tick positions for [low, high]: a step of 1, 2 or 5 times a power of ten giving about
 // target ticks; returns the step and sets *first to the first multiple of it at or above low.

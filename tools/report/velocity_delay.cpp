@@ -230,22 +230,21 @@ std::string velocity_delay_mean_csv(const model_state& state, const velocity_del
     return out;
 }
 
-std::string velocity_delay_svg(const model_state& state, const velocity_delay_map& map,
-                               const std::string& caption) {
+map_window velocity_delay_svg_window(const model_state& state, const velocity_delay_map& map) {
     const model_parameters& p = state.parameters;
     std::vector<envelope_point> inner(envelope_points), outer(envelope_points);
     ring_envelope(state, p.innerRadius, inner.data(), envelope_points);
     ring_envelope(state, p.outerRadius, outer.data(), envelope_points);
 
-    // The window: the cells that hold brightness and the envelopes, with a margin.
+    // The cells that hold brightness and the envelopes, with a margin.
     const std::vector<double> total = velocity_totals(map);
     std::vector<double> delayTotal(histogram_slots, 0.0);
     for (int32_t v = 2; v < 1000; ++v)
         for (int32_t d = 1; d < 1000; ++d)
             delayTotal[d] += column(map, v)[d];
-    int32_t vFirst, vLast, dFirst, dLast;
-    data_window(total.data(), 2, 999, &vFirst, &vLast);
-    data_window(delayTotal.data(), 1, 999, &dFirst, &dLast);
+    map_window w;
+    data_window(total.data(), 2, 999, &w.velocityFirst, &w.velocityLast);
+    data_window(delayTotal.data(), 1, 999, &w.delayFirst, &w.delayLast);
     int32_t envelopeFirst = 999, envelopeLast = 2, envelopeDelay = 1;
     for (const std::vector<envelope_point>* curve : {&inner, &outer})
         for (const envelope_point& point : *curve) {
@@ -253,45 +252,60 @@ std::string velocity_delay_svg(const model_state& state, const velocity_delay_ma
             envelopeLast = std::max(envelopeLast, envelope_velocity_bin(state, point.velocity));
             envelopeDelay = std::max(envelopeDelay, envelope_delay_bin(state, point.delay));
         }
-    vFirst = std::max(2, std::min(vFirst, envelopeFirst - 3));
-    vLast = std::min(999, std::max(vLast, envelopeLast + 3));
-    dFirst = 1; // delays from zero up
-    dLast = std::min(999, std::max(dLast, envelopeDelay + 10));
+    w.velocityFirst = std::max(2, std::min(w.velocityFirst, envelopeFirst - 3));
+    w.velocityLast = std::min(999, std::max(w.velocityLast, envelopeLast + 3));
+    w.delayFirst = 1; // delays from zero up
+    w.delayLast = std::min(999, std::max(w.delayLast, envelopeDelay + 10));
+    return w;
+}
 
-    std::vector<double> x[2], y[2];
-    for (int32_t c = 0; c < 2; ++c)
-        for (const envelope_point& point : c == 0 ? inner : outer) {
-            x[c].push_back(point.velocity);
-            y[c].push_back(point.delay);
+void velocity_delay_picture_make(const model_state& state, const velocity_delay_map& map,
+                                 const map_window& w, const std::string& caption,
+                                 velocity_delay_picture* picture) {
+    const model_parameters& p = state.parameters;
+    const float radius[2] = {p.innerRadius, p.outerRadius};
+    const char* ring[2] = {"inner", "outer"};
+    std::vector<envelope_point> curve(envelope_points);
+    for (int32_t c = 0; c < 2; ++c) {
+        ring_envelope(state, radius[c], curve.data(), envelope_points);
+        picture->x[c].clear();
+        picture->y[c].clear();
+        for (const envelope_point& point : curve) {
+            picture->x[c].push_back(point.velocity);
+            picture->y[c].push_back(point.delay);
         }
-    char innerLabel[64], outerLabel[64];
-    std::snprintf(innerLabel, sizeof innerLabel, "ring at the inner radius, %g",
-                  static_cast<double>(p.innerRadius));
-    std::snprintf(outerLabel, sizeof outerLabel, "ring at the outer radius, %g",
-                  static_cast<double>(p.outerRadius));
-    const heat_curve curves[] = {
-        {innerLabel, x[0].data(), y[0].data(), envelope_points, true},
-        {outerLabel, x[1].data(), y[1].data(), envelope_points, true},
-    };
-    const heat_map plot{
+        char label[64];
+        std::snprintf(label, sizeof label, "ring at the %s radius, %g", ring[c],
+                      static_cast<double>(radius[c]));
+        picture->curves[c] = {label, picture->x[c].data(), picture->y[c].data(), envelope_points,
+                              true};
+    }
+    picture->plot = heat_map{
         "Velocity-delay map",
         caption,
         "line-of-sight velocity",
         "light-travel delay",
         "brightness per bin",
-        column(map, vFirst) + dFirst,
-        vLast - vFirst + 1,
-        dLast - dFirst + 1,
+        column(map, w.velocityFirst) + w.delayFirst,
+        w.velocityLast - w.velocityFirst + 1,
+        w.delayLast - w.delayFirst + 1,
         histogram_slots,
-        velocity_low(state, vFirst),
+        velocity_low(state, w.velocityFirst),
         p.velocityRange / 1000.0,
-        delay_low(state, dFirst),
+        delay_low(state, w.delayFirst),
         1.0,
-        curves,
-        static_cast<int32_t>(std::size(curves)),
+        picture->curves,
+        static_cast<int32_t>(std::size(picture->curves)),
         svg_byte_limit,
     };
-    return svg_heat_map(plot);
+}
+
+std::string velocity_delay_svg(const model_state& state, const velocity_delay_map& map,
+                               const std::string& caption) {
+    velocity_delay_picture picture;
+    velocity_delay_picture_make(state, map, velocity_delay_svg_window(state, map), caption,
+                                &picture);
+    return svg_heat_map(picture.plot);
 }
 
 std::string velocity_delay_mean_svg(const model_state& state, const velocity_delay_map& map,

@@ -5,9 +5,11 @@
 // against a previous line-of-sight position of 0.
 #pragma once
 #include "app/model.h"
+#include "tools/report/svg_plot.h"
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct velocity_delay_map {
     // histogram_slots x histogram_slots doubles, cells[velocityBin * histogram_slots +
@@ -56,6 +58,25 @@ std::string velocity_delay_mean_csv(const model_state& state, const velocity_del
 // bins grouped so that the document stays under a megabyte.
 std::string velocity_delay_svg(const model_state& state, const velocity_delay_map& map,
                                const std::string& caption);
+// The bins that velocity_delay_svg shows: those that hold brightness and the envelopes, with
+// a margin, and the delays from the first bin up.
+struct map_window {
+    int32_t velocityFirst, velocityLast, delayFirst, delayLast;
+};
+map_window velocity_delay_svg_window(const model_state& state, const velocity_delay_map& map);
+
+// The heat map of velocity_delay_svg over a window, with the envelopes of the inner and the
+// outer radius: plot, and the curves and points it refers to. Made in place, and not to be
+// copied (plot points into the record).
+struct velocity_delay_picture {
+    std::vector<double> x[2], y[2];
+    heat_curve curves[2];
+    heat_map plot;
+};
+void velocity_delay_picture_make(const model_state& state, const velocity_delay_map& map,
+                                 const map_window& window, const std::string& caption,
+                                 velocity_delay_picture* picture);
+
 // The mean delay by velocity, over the velocities that hold brightness.
 std::string velocity_delay_mean_svg(const model_state& state, const velocity_delay_map& map,
                                     const std::string& caption);
