@@ -1,7 +1,7 @@
 // The run-time and the graphics library: everything a program may call, in one include. The
-// headers included below are the public ones (with gfx/win32/opengl.h for programs that open an
-// OpenGL screen); every header in a subfolder (internal/, console/, os/, blit/, win32/, x11/) is
-// the library's own, and may change. docs/library.md walks through a whole program.
+// headers included below are the public ones, with gfx/win32/opengl.h for programs that open an
+// OpenGL screen. Every other header, in a subfolder of runtime/ or gfx/, is the library's own and
+// may change. docs/library.md walks through a whole program.
 //
 // Rules that hold for every operation:
 //
