@@ -117,6 +117,9 @@ const display_driver* choose_driver(gfx_context* c, int32_t refresh_rate, uint32
     const char* name = os_environment("QXGFX");
     if (flags == null_driver_request || (name && same_name(name, "null")) || !driver_list[0])
         return &null_driver;
+    // Without its display server the platform's own list has nothing to show on; a list that a
+    // caller put in place is taken as it is.
+    if (driver_list == default_driver_list && !display_server_reachable()) return &null_driver;
     const int32_t height = c->height * c->scanline_size;
     for (int32_t pass = name ? 4 : 2; pass >= 1; --pass) {
         for (const display_driver* const* d = driver_list; *d; ++d) {
