@@ -88,8 +88,10 @@ extern x11_window_state x11_state;
 // that a remote display takes.
 extern bool x11_shared_memory_allowed;
 
-// Puts of the window thread since the process started, and the display rows of the last one.
+// The window thread's passes and puts since the process started, and the display rows of the
+// last put.
 struct x11_present_record {
+    uint32_t passes;
     uint32_t puts;
     int32_t last_top;
     int32_t last_rows;

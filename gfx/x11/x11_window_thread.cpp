@@ -47,6 +47,7 @@ constexpr display_format display_formats[] = {
 // _MOTIF_WM_HINTS: flags (decorations given), functions, decorations (none), input mode, status.
 constexpr long motif_decorations = 2;
 
+std::atomic<uint32_t> pass_count;
 std::atomic<uint32_t> put_count;
 std::atomic<int32_t> last_top;
 std::atomic<int32_t> last_rows;
@@ -406,13 +407,14 @@ void pass() {
         put_rows(0, x11_state.height);
     else
         put_rows(converted.top, converted.rows);
+    pass_count.fetch_add(1, std::memory_order_release);
 }
 
 } // namespace
 
 x11_present_record x11_presents() {
-    return {put_count.load(std::memory_order_relaxed), last_top.load(std::memory_order_relaxed),
-            last_rows.load(std::memory_order_relaxed)};
+    return {pass_count.load(std::memory_order_relaxed), put_count.load(std::memory_order_relaxed),
+            last_top.load(std::memory_order_relaxed), last_rows.load(std::memory_order_relaxed)};
 }
 
 void x11_mark_all_dirty() {
