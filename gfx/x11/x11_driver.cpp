@@ -2,8 +2,6 @@
 // thread, and the driver operations that the program's thread calls.
 #include "gfx/x11/x11_driver.h"
 
-#include <pthread.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -20,9 +18,6 @@ x11_window_state x11_state;
 bool x11_shared_memory_allowed = true;
 
 namespace {
-
-// The window thread holds it for each pass; the program's thread through the driver's lock.
-pthread_mutex_t window_lock = PTHREAD_MUTEX_INITIALIZER;
 
 constexpr int64_t nanoseconds_per_second = 1000000000;
 constexpr int64_t vsync_period = nanoseconds_per_second / 60;
@@ -72,6 +67,7 @@ int32_t x11_init(const char* title, int32_t width, int32_t height, int32_t /*dep
     x11_state.height = height;
     x11_state.flags = flags;
     x11_state.cursor_visible = 1;
+    x11_choose_lock();
     x11_state.started = os_semaphore_create(0, 1);
     if (!x11_state.started) return -1;
     set_running(1);
@@ -190,14 +186,6 @@ int32_t* x11_fetch_modes(int32_t /*depth*/, int32_t* count) {
 }
 
 } // namespace
-
-void x11_lock() {
-    pthread_mutex_lock(&window_lock);
-}
-
-void x11_unlock() {
-    pthread_mutex_unlock(&window_lock);
-}
 
 bool x11_running() {
     return std::atomic_ref<int32_t>(x11_state.running).load(std::memory_order_acquire) != 0;

@@ -98,8 +98,14 @@ struct x11_present_record {
 };
 x11_present_record x11_presents();
 
+// The lock of the screen (x11_window_lock.cpp): the program's side is the driver's lock and
+// unlock, the window thread's side its own pair. Chosen by init, before the window thread runs.
+void x11_choose_lock();
 void x11_lock();
 void x11_unlock();
+void x11_window_lock();
+void x11_window_unlock();
+
 bool x11_running();
 
 // The window thread (x11_window_thread.cpp): opens the window, signals init, then presents and

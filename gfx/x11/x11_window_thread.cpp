@@ -395,14 +395,14 @@ void pass() {
     int count = 0;
     while (count < event_batch && XPending(display))
         XNextEvent(display, &events[count++]);
-    x11_lock();
+    x11_window_lock();
     for (int i = 0; i < count; ++i)
         x11_handle_event(&events[i]);
     const band converted = convert_dirty_lines();
     if (x11_state.active) refresh_key_state();
     const bool whole = x11_state.repaint;
     x11_state.repaint = false;
-    x11_unlock();
+    x11_window_unlock();
     if (whole)
         put_rows(0, x11_state.height);
     else
