@@ -248,9 +248,13 @@ int32_t set_screen_mode(const mode_info* info, int32_t mode, int32_t depth, int3
     c->text_rows = info->text_rows;
     draw_state* s = get_draw_state();
     if (!s || !s->lines || !allocate_cells(c, s)) return fail_for_memory();
+    // Under the lock: the driver's window thread runs already, converting the lines that the
+    // palette reset marked.
+    screen_lock();
     for (int32_t page = 0; page < c->num_pages; ++page)
         for (int32_t line = 0; line < c->height; ++line)
             fill_depth(c->pages[page] + static_cast<size_t>(line) * c->pitch, s->bg_color, c->width);
+    screen_unlock(1, 0);
     if (!close_registered) {
         close_registered = true;
         exit_handler_add(close_screen);

@@ -429,10 +429,14 @@ void x11_window_resized(int32_t width, int32_t height) {
     x11_state.offset_x = std::max(0, (width - x11_state.width * scale) / 2);
     x11_state.offset_y = std::max(0, (height - x11_state.height * scale) / 2);
     if (scale != x11_state.scale || !x11_state.shown.image) {
+        // The first image starts black, as the mode set clears the new framebuffer; it does so
+        // while this thread runs already, unlocked, so the framebuffer is not read then. A later
+        // image is filled from it.
+        const bool refill = x11_state.scale != 0;
         destroy_presentation();
         x11_state.scale = scale;
         if (!create_presentation()) destroy_presentation();
-        x11_mark_all_dirty();
+        if (refill) x11_mark_all_dirty();
     }
     // The border around a centred framebuffer shows the window's black background.
     XClearWindow(x11_state.display, x11_state.window);
