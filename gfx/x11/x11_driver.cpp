@@ -100,14 +100,7 @@ void x11_exit() {
 
 // Sleeps to the next sixtieth of a second of the monotonic clock: X has no vertical blank.
 void x11_wait_vsync() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    const int64_t at = static_cast<int64_t>(now.tv_sec) * nanoseconds_per_second + now.tv_nsec;
-    const int64_t next = (at / vsync_period + 1) * vsync_period;
-    const timespec until{static_cast<time_t>(next / nanoseconds_per_second),
-                         static_cast<long>(next % nanoseconds_per_second)};
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
-    }
+    x11_sleep_until((x11_now() / vsync_period + 1) * vsync_period);
 }
 
 int32_t x11_get_mouse(int32_t* x, int32_t* y, int32_t* wheel, int32_t* buttons, int32_t* clip) {
@@ -186,6 +179,19 @@ int32_t* x11_fetch_modes(int32_t /*depth*/, int32_t* count) {
 }
 
 } // namespace
+
+int64_t x11_now() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * nanoseconds_per_second + now.tv_nsec;
+}
+
+void x11_sleep_until(int64_t time) {
+    const timespec until{static_cast<time_t>(time / nanoseconds_per_second),
+                         static_cast<long>(time % nanoseconds_per_second)};
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+    }
+}
 
 bool x11_running() {
     return std::atomic_ref<int32_t>(x11_state.running).load(std::memory_order_acquire) != 0;

@@ -107,6 +107,9 @@ void x11_window_lock();
 void x11_window_unlock();
 
 bool x11_running();
+// The monotonic clock in nanoseconds, and a sleep until a time of it.
+int64_t x11_now();
+void x11_sleep_until(int64_t time);
 
 // The window thread (x11_window_thread.cpp): opens the window, signals init, then presents and
 // handles the window's events every 10 ms until running is cleared.

@@ -21,7 +21,7 @@
 
 namespace {
 
-constexpr uint32_t pass_milliseconds = 10;
+constexpr int64_t pass_nanoseconds = 10000000;
 constexpr int event_batch = 64; // events handled per pass; more wait for the next one
 
 constexpr long window_events = KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
@@ -490,8 +490,15 @@ void x11_window_thread(void*) {
     x11_state.active = opened == 0 ? 1 : 0;
     os_semaphore_release(x11_state.started);
     if (opened != 0) return;
+    // Passes start every 10 ms, however long each took, so that a pass's work and a late wake-up
+    // do not stretch the period; after a pass that ends past its successor's start the period
+    // counts from then.
+    int64_t next = x11_now();
     while (x11_running()) {
         pass();
-        os_sleep(pass_milliseconds);
+        next += pass_nanoseconds;
+        const int64_t now = x11_now();
+        if (next < now) next = now + pass_nanoseconds;
+        x11_sleep_until(next);
     }
 }
