@@ -11,7 +11,6 @@
 #include "gfx/gfx_context.h"
 #include "gfx/screen.h"
 #include "runtime/os/os.h"
-#include "runtime/random.h"
 #include "runtime/runtime.h"
 
 #ifdef _WIN32
@@ -186,13 +185,8 @@ int main(int argc, char** argv) {
     runtime_init(argc, argv, 0);
     static model_state model;
     if (model_allocate(&model) != 0) return 1;
-    model_derive(&model, model_parameters{});
-    random_seed(812.7, 0);
-    model_clear(&model);
-    model_place_clouds(&model);
     frame_loop loop{};
-    loop.model = &model;
-    loop.frame = 1;
+    start_frames(&loop, &model, 812.7);
 
     // Alternating phases, so that a neighbour's load on the machine touches every driver.
 #ifdef _WIN32

@@ -23,7 +23,6 @@
 #include "gfx/x11/x11_driver.h"
 #include "runtime/mutex.h"
 #include "runtime/os/os.h"
-#include "runtime/random.h"
 #include "runtime/runtime.h"
 #include "runtime/text.h"
 #include "tests/gfx/typed_keys.h"
@@ -401,14 +400,8 @@ TEST_F(X11Screen, ProgramFramesPlotWhileTheWindowThreadPresents) {
     open(1280, 768, 24);
     static model_state model;
     ASSERT_EQ(model_allocate(&model), 0);
-    model_derive(&model, model_parameters{});
-    random_seed(812.7, 0);
-    plot_source_marker(&model);
-    model_clear(&model);
-    model_place_clouds(&model);
     frame_loop loop{};
-    loop.model = &model;
-    loop.frame = 1;
+    start_frames(&loop, &model, 812.7);
     const uint32_t puts = x11_presents().puts;
     for (int32_t frame = 0; frame < 100; ++frame)
         run_frames(&loop, loop.frame);
