@@ -7,8 +7,11 @@
 #include <X11/extensions/XShm.h>
 
 #include <algorithm>
+#include <signal.h>
+
 #include <chrono>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -392,6 +395,28 @@ TEST_F(X11Screen, TwentyModeSetsLeaveNoThreadFileWindowOrSegment) {
     EXPECT_EQ(open_files(), files);
     EXPECT_EQ(top_level_windows(), windows);
     EXPECT_EQ(shared_memory_segments(), segments);
+}
+
+// An 8-bit display has no TrueColor visual to convert for: the window thread gives up after it
+// opened the connection, and every try of the mode set leaves nothing behind.
+TEST_F(X11Screen, ADisplayWithoutAConversionFailsAndLeavesNothing) {
+    FILE* started = popen(CLOUDDISK_SOURCE_DIR "/scripts/xvfb-start 320x240x8", "r");
+    ASSERT_NE(started, nullptr);
+    char display[32] = {};
+    int pid = 0;
+    const bool read = std::fscanf(started, "%31s %d", display, &pid) == 2;
+    pclose(started);
+    ASSERT_TRUE(read) << "no 8-bit Xvfb could be started";
+    const std::string own = std::getenv("DISPLAY");
+    const int32_t threads = thread_count();
+    const int32_t files = open_files();
+    os_set_environment("DISPLAY", display);
+    EXPECT_EQ(screen_res(320, 200, 32, 1, 0, 0), 1);
+    EXPECT_EQ(gfx_screen, nullptr);
+    os_set_environment("DISPLAY", own.c_str());
+    kill(pid, SIGTERM);
+    EXPECT_EQ(thread_count(), threads);
+    EXPECT_EQ(open_files(), files);
 }
 
 // The program's frames plot on the program's thread while the window thread presents: under
