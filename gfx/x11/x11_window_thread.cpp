@@ -38,11 +38,18 @@ struct display_format {
     int32_t rgb_order;
 };
 
+// clang-format off
 constexpr display_format display_formats[] = {
-    {32, 0xFF0000, 0xFF00, 32, 0}, {32, 0x0000FF, 0xFF00, 32, 1}, {24, 0xFF0000, 0xFF00, 24, 0},
-    {24, 0x0000FF, 0xFF00, 24, 1}, {16, 0xF800, 0x07E0, 16, 0},   {16, 0x001F, 0x07E0, 16, 1},
-    {16, 0x7C00, 0x03E0, 15, 0},   {16, 0x001F, 0x03E0, 15, 1},
+    {32, 0xFF0000, 0xFF00, 32, 0},
+    {32, 0x0000FF, 0xFF00, 32, 1},
+    {24, 0xFF0000, 0xFF00, 24, 0},
+    {24, 0x0000FF, 0xFF00, 24, 1},
+    {16, 0xF800,   0x07E0, 16, 0},
+    {16, 0x001F,   0x07E0, 16, 1},
+    {16, 0x7C00,   0x03E0, 15, 0},
+    {16, 0x001F,   0x03E0, 15, 1},
 };
+// clang-format on
 
 // _MOTIF_WM_HINTS: flags (decorations given), functions, decorations (none), input mode, status.
 constexpr long motif_decorations = 2;
