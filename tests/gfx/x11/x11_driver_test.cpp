@@ -337,6 +337,16 @@ TEST_F(X11Screen, WindowOperations) {
     EXPECT_EQ(left, 100);
     EXPECT_EQ(top, 60);
 
+    // Hidden and held in the window; the screen closes with both still in force.
+    EXPECT_EQ(mouse_set(5, 6, 0, 1), 0);
+    XSync(test_display(), False);
+    wait_passes();
+    int32_t x = -1, y = -1, clip = -1;
+    EXPECT_EQ(mouse_read(&x, &y, nullptr, nullptr, &clip), 0);
+    EXPECT_EQ(x, 5);
+    EXPECT_EQ(y, 6);
+    EXPECT_EQ(clip, 1);
+
     int32_t count = 0;
     int32_t* modes = x11_driver.fetch_modes(32, &count);
     ASSERT_EQ(count, 1);
