@@ -48,6 +48,12 @@ struct draw_state {
     // not; whatever changes the target, the flags or the routines sets it to 0.
     int32_t straight_id;
     bool straight_locks; // the screen's driver has a lock or an unlock
+    // The image target's geometry as its header gave it when it was prepared: a plot into the
+    // same address under another header (the image freed, a new one allocated in its place)
+    // prepares the target afresh.
+    uint8_t* target_data;
+    int32_t target_width;
+    int32_t target_height;
 };
 
 // The process-wide pixel routines for the pixel size in use.

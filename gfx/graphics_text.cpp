@@ -243,6 +243,7 @@ bool reallocate_cells(gfx_context* c, const draw_state* s, int32_t columns, int3
 void text_print_graphics(const char* bytes, int32_t length, int32_t mask) {
     gfx_context* c = gfx_screen;
     if (!c || (length <= 0 && !(mask & print_settle_wrap))) return;
+    if (c->text_cols < 1 || c->text_rows < 1) return; // a screen smaller than one text cell
     draw_state* s = screen_state(0xFF000000u);
     if (!s) return;
     screen_lock();
@@ -339,10 +340,12 @@ void text_clear_graphics(int32_t mode) {
         fill_lines(s, first, last, 0, c->width);
         fill_cells(cells, columns * c->text_rows, s->fg_color, s->bg_color);
     } else if (mode == 2) {
+        // A screen lower than one text row has no text view.
+        const int32_t view_height = c->text_rows > 0 ? bottom - top + 1 : 0;
         first = top * h;
-        last = std::min((bottom + 1) * h, c->height) - 1;
+        last = std::min(first + view_height * h, c->height) - 1;
         fill_lines(s, first, last, 0, c->width);
-        fill_cells(cells + top * columns, (bottom - top + 1) * columns, s->fg_color, s->bg_color);
+        fill_cells(cells + top * columns, view_height * columns, s->fg_color, s->bg_color);
     } else {
         // A view reaching past the screen is cleared where it overlaps it.
         const int32_t x0 = std::max(s->view_x, 0), x1 = std::min(s->view_x + s->view_w, c->width);
@@ -398,9 +401,12 @@ uint32_t text_color_graphics(uint32_t foreground, uint32_t background, int32_t f
 int32_t text_locate_graphics(int32_t row, int32_t column, int32_t /*visible*/) {
     gfx_context* c = gfx_screen;
     if (!c) return 0;
-    c->flags &= ~context_wrap_pending;
-    if (row >= 1) c->cursor_y = row - 1;
-    if (column >= 1) c->cursor_x = column - 1;
+    // The pending wrap belongs to the cursor's place: a placement that names neither row nor
+    // column moves nothing and keeps it.
+    if (row >= 1 || column >= 1) c->flags &= ~context_wrap_pending;
+    // Past the grid is its last row or column: the text engine counts columns in 32 bits.
+    if (row >= 1) c->cursor_y = std::min(row, std::max(c->text_rows, 1)) - 1;
+    if (column >= 1) c->cursor_x = std::min(column, std::max(c->text_cols, 1)) - 1;
     print_column = c->cursor_x;
     return (((c->cursor_y & 0xFF) << 8) | (c->cursor_x & 0xFF)) + 0x101;
 }

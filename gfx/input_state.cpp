@@ -54,14 +54,15 @@ int32_t get_key() {
     return code;
 }
 
-int32_t key_hit() {
+int32_t key_hit_graphics() {
+    if (!gfx_screen) return 0;
     screen_lock();
     int32_t waiting = key_head != key_tail;
     screen_unlock(1, 0);
     return waiting;
 }
 
-int32_t key_wait() {
+int32_t key_wait_graphics() {
     if (!gfx_screen) return 0;
     for (;;) {
         int32_t code = get_key();

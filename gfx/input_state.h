@@ -21,10 +21,10 @@ void post_key(int32_t code);
 void post_event(const event_record* record);
 
 // Application side; each takes the screen lock around its access.
-int32_t get_key();      // oldest code or 0, then clears key_hit_flag
-int32_t take_key_hit(); // previous key_hit_flag, which becomes 0
-int32_t key_hit();      // 1 when the ring is not empty
-int32_t key_wait();     // waits (20 ms steps) for a code; 0 at once with no screen
+int32_t get_key();           // oldest code or 0, then clears key_hit_flag
+int32_t take_key_hit();      // previous key_hit_flag, which becomes 0
+int32_t key_hit_graphics();  // 1 when the ring is not empty; 0 with no screen
+int32_t key_wait_graphics(); // waits (20 ms steps) for a code; 0 at once with no screen
 text* key_read_text_graphics();
 int32_t key_down(int32_t scancode); // -1 while down, else 0
 void key_sleep(int32_t milliseconds);

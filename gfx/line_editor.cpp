@@ -58,7 +58,7 @@ char* read_string_graphics(char* buffer, int32_t size) {
     int32_t held = 0;
     show_block();
     for (;;) {
-        const int32_t key = key_wait();
+        const int32_t key = key_wait_graphics();
         if (key == 0) return nullptr; // the screen has gone
         if (key > 255 || key == key_bell) continue;
         if (key == key_backspace) {

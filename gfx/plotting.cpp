@@ -69,37 +69,47 @@ struct image_geometry {
     int32_t bpp;
     int32_t pitch;
     uint8_t* data;
-    bool new_header;
 };
 
 // The image's geometry from its header; false for a header that no image in memory can have:
-// a pixel size other than 1, 2 or 4 bytes, lines shorter than their pixels, or sizes past the
-// address space (then i * pitch would overflow as well).
+// a pixel size other than 1, 2 or 4 bytes, lines shorter than their pixels, sizes past the
+// address space (then i * pitch would overflow as well), or pixels that would not lie on their
+// own alignment (an odd pitch or start of 16-bit pixels). The header is read bytewise, so an
+// image of bytes may start anywhere.
 bool read_image_header(void* image, image_geometry* g) {
-    const auto* header = static_cast<const image_header*>(image);
-    if (header->kind == image_new_header) {
-        g->new_header = true;
+    image_header header;
+    std::memcpy(&header.kind, image, sizeof header.kind);
+    if (header.kind == image_new_header) {
+        std::memcpy(&header, image, sizeof header);
         g->data = static_cast<uint8_t*>(image) + 32;
-        if (header->bpp != 1 && header->bpp != 2 && header->bpp != 4) return false;
-        if (header->width > INT32_MAX || header->height > INT32_MAX || header->pitch > INT32_MAX)
+        if (header.bpp != 1 && header.bpp != 2 && header.bpp != 4) return false;
+        if (header.width > INT32_MAX || header.height > INT32_MAX || header.pitch > INT32_MAX)
             return false;
-        g->bpp = static_cast<int32_t>(header->bpp);
-        g->width = static_cast<int32_t>(header->width);
-        g->height = static_cast<int32_t>(header->height);
-        g->pitch = static_cast<int32_t>(header->pitch);
+        g->bpp = static_cast<int32_t>(header.bpp);
+        g->width = static_cast<int32_t>(header.width);
+        g->height = static_cast<int32_t>(header.height);
+        g->pitch = static_cast<int32_t>(header.pitch);
     } else {
         const auto* bytes = static_cast<const uint8_t*>(image);
-        g->new_header = false;
         g->data = static_cast<uint8_t*>(image) + 4;
         g->width = bytes[0] >> 3 | bytes[1] << 5;
         g->height = bytes[2] | bytes[3] << 8;
         g->bpp = gfx_screen->bpp;
         g->pitch = g->width * g->bpp;
     }
+    if (reinterpret_cast<uintptr_t>(g->data) % static_cast<uint32_t>(g->bpp) != 0 ||
+        g->pitch % g->bpp != 0)
+        return false;
     const uint64_t row_bytes = static_cast<uint64_t>(g->width) * static_cast<uint64_t>(g->bpp);
     if (row_bytes > static_cast<uint64_t>(g->pitch)) return false;
     const uint64_t last_row = g->height > 0 ? static_cast<uint64_t>(g->height - 1) : 0;
     return last_row * static_cast<uint64_t>(g->pitch) + row_bytes <= PTRDIFF_MAX;
+}
+
+// Whether the image target was prepared from this geometry, its header unchanged since.
+bool prepared_from(const draw_state* s, const image_geometry& g) {
+    return s->target_data == g.data && s->target_width == g.width && s->target_height == g.height &&
+           s->target_bpp == g.bpp && s->target_pitch == g.pitch;
 }
 
 } // namespace
@@ -119,9 +129,9 @@ bool prepare_target(draw_state* s, void* image) {
         s->target = nullptr;
         return true;
     }
-    if (image == s->target) return true;
     image_geometry g{};
     if (!read_image_header(image, &g)) return false;
+    if (image == s->target && prepared_from(s, g)) return true;
     if (g.height > s->lines_capacity) {
         auto* lines = static_cast<uint8_t**>(
             line_table_reallocate(s->lines, sizeof(uint8_t*) * static_cast<size_t>(g.height)));
@@ -136,7 +146,12 @@ bool prepare_target(draw_state* s, void* image) {
     s->view_h = g.height;
     s->target_bpp = g.bpp;
     s->target_pitch = g.pitch;
-    if (g.new_header) select_pixel_routines(g.bpp);
+    s->target_data = g.data;
+    s->target_width = g.width;
+    s->target_height = g.height;
+    // Also for an old header, whose pixels are the screen's size: the routines in use may be
+    // those of a previous image of another size.
+    select_pixel_routines(g.bpp);
     for (int32_t i = 0; i < g.height; ++i)
         s->lines[i] = g.data + static_cast<ptrdiff_t>(i) * g.pitch;
     s->flags |= draw_image_target;
@@ -244,9 +259,10 @@ void map_point(const draw_state* s, float x, float y, int32_t* px, int32_t* py) 
 void reset_view() {
     draw_state* s = get_draw_state();
     if (!s || !gfx_screen) return;
-    s->view_x = s->view_y = 0;
-    s->view_w = gfx_screen->width;
-    s->view_h = gfx_screen->height;
+    // While an image is the target its own view clips, and the screen's waits in saved_view.
+    const int32_t whole[4] = {0, 0, gfx_screen->width, gfx_screen->height};
+    std::memcpy(s->flags & draw_image_target ? static_cast<void*>(s->saved_view) : &s->view_x,
+                whole, sizeof whole);
     s->flags &= ~draw_view_set;
     s->straight_id = 0;
 }

@@ -56,7 +56,7 @@ int32_t input_not_redirected() { return 0; }
 
 // The graphics library's console operations, in slot order.
 constexpr console_hooks_table graphics_hooks = {
-    key_read_text_graphics, key_wait, key_hit,
+    key_read_text_graphics, key_wait_graphics, key_hit_graphics,
     text_clear_graphics, text_color_graphics, text_locate_graphics, text_width_graphics,
     text_column_graphics, text_row_graphics, text_position_graphics, text_size_graphics,
     text_print_graphics, text_print_wide_graphics, read_string_graphics,
@@ -170,6 +170,7 @@ bool allocate_cells(gfx_context* c, const draw_state* s) {
 int32_t fail_for_memory() {
     release_screen();
     console_hooks = console_hooks_table{};
+    set_view_rows(-1, -1); // the released screen's text rows are not the console's
     return error_set(error_memory);
 }
 

@@ -2,9 +2,16 @@
 
 #include "runtime/console/console.h"
 #include "runtime/console_hooks.h"
+#include "runtime/os/os.h"
 #include "runtime/text.h"
 
 #include <cstring>
+
+namespace {
+
+constexpr uint32_t console_wait_step = 20; // milliseconds, as the screen's wait
+
+} // namespace
 
 text* key_text(int32_t code) {
     if (code <= 255) return text_char(code);
@@ -16,6 +23,19 @@ text* key_read_text() {
     if (console_hooks.key_read_text) return console_hooks.key_read_text();
     int32_t code = console_key_read();
     return code == -1 ? text_make(nullptr, 0) : key_text(code);
+}
+
+int32_t key_wait() {
+    if (console_hooks.key_wait) return console_hooks.key_wait();
+    for (;;) {
+        const int32_t code = console_key_read();
+        if (code != -1) return code;
+        os_sleep(console_wait_step);
+    }
+}
+
+int32_t key_hit() {
+    return console_hooks.key_hit ? console_hooks.key_hit() : console_key_waiting();
 }
 
 namespace {

@@ -9,6 +9,12 @@ struct text;
 // Prefers the graphics screen's reader whenever one is installed.
 text* key_read_text();
 
+// The next waiting key's code, removed: waits for one (20 ms steps), on the open screen or
+// else on the console. The screen's form gives 0 when its screen has gone.
+int32_t key_wait();
+// 1 when a key waits (it stays), on the open screen or else on the console; otherwise 0.
+int32_t key_hit();
+
 // The text of a key code: one character (the low byte) for a code up to 255, character 255
 // followed by bits 8-15 for a larger one.
 text* key_text(int32_t code);

@@ -1,5 +1,6 @@
 #include "runtime/line_input.h"
 
+#include "runtime/console/console.h"
 #include "runtime/console_hooks.h"
 #include "runtime/print.h"
 #include "runtime/runtime.h"
@@ -30,21 +31,25 @@ text* line_from_standard_input() {
     size_t capacity = 256, length = 0;
     char* bytes = static_cast<char*>(std::malloc(capacity));
     if (!bytes) return nullptr;
+    console_line_input(1);
+    std::clearerr(stdin); // an end seen by an earlier read need not be the end now
     int c;
+    bool out_of_memory = false;
     while ((c = std::getchar()) != EOF && c != '\n') {
         if (length == capacity) {
             char* larger = static_cast<char*>(std::realloc(bytes, capacity * 2));
             if (!larger) {
-                std::free(bytes);
-                return nullptr;
+                out_of_memory = true;
+                break;
             }
             bytes = larger;
             capacity *= 2;
         }
         bytes[length++] = static_cast<char>(c);
     }
+    console_line_input(0);
     text* line = nullptr;
-    if (c != EOF || length > 0) {
+    if (!out_of_memory && (c != EOF || length > 0)) {
         if (length > 0 && bytes[length - 1] == '\r') --length;
         line = temporary_of(bytes, static_cast<uint32_t>(length));
     }

@@ -67,6 +67,20 @@ int32_t tab_spaces(const text_output* record, int32_t x) {
     return ((column + 8) & ~7) - column;
 }
 
+// Cells further out than any device has would let the column arithmetic overflow.
+constexpr int32_t coordinate_limit = 1 << 16;
+
+bool within_limit(int32_t v) {
+    return v >= -coordinate_limit && v <= coordinate_limit;
+}
+
+bool region_usable(const text_output* record) {
+    return record->left <= record->right && within_limit(record->left) &&
+           within_limit(record->right) && within_limit(record->top) &&
+           within_limit(record->bottom) && within_limit(record->cursor_x) &&
+           within_limit(record->cursor_y);
+}
+
 bool below_bottom(const text_output* record) {
     return record->bottom != -1 && record->cursor_y > record->bottom;
 }
@@ -79,7 +93,7 @@ void scroll_to_cursor(text_output* record) {
 } // namespace
 
 void write_wrapped(text_output* record, const char* bytes, int32_t count) {
-    if (record->right < record->left) return; // no column to write in
+    if (!region_usable(record)) return;
     while (count > 0) {
         // Unsigned, so that a cursor beyond the right edge writes the rest rather than looping.
         auto room = static_cast<uint32_t>(record->right - record->cursor_x + 1);
@@ -97,7 +111,7 @@ void write_wrapped(text_output* record, const char* bytes, int32_t count) {
 }
 
 void print_text(text_output* record, const char* bytes, int32_t length, int32_t newline_returns) {
-    if (length <= 0 || record->right < record->left) return;
+    if (length <= 0 || !region_usable(record)) return;
     const auto* in = reinterpret_cast<const unsigned char*>(bytes);
     char buffer[text_output_buffer_size + 8]; // the slack lets a tab store 8 spaces at once
     int32_t count = 0;

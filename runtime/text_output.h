@@ -25,7 +25,9 @@ constexpr int32_t text_output_buffer_size = 1024;
 // when newline_returns is nonzero); tab prints spaces up to the next multiple of 8 columns
 // from the left edge; every other byte is printed unchanged. A move that leaves the cursor
 // below the bottom scrolls at the end of the call; text written below it scrolls first. The
-// cursor may be left one row below the bottom after text that ends at the right edge.
+// cursor may be left one row below the bottom after text that ends at the right edge. Nothing
+// is printed when the region has no column, or when the region or the cursor lies beyond
+// +/-65536.
 void print_text(text_output* record, const char* bytes, int32_t length, int32_t newline_returns);
 
 // Writes count printable bytes at the cursor, split at the right edge into one write per row,

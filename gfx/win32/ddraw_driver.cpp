@@ -11,8 +11,10 @@
 #include "gfx/screen.h"
 
 ddraw_driver_state ddraw_state;
+const ddraw_system_calls ddraw_platform_calls = {LoadLibraryA, FreeLibrary};
+ddraw_system_calls ddraw_system = ddraw_platform_calls;
 std::atomic<display_mode_answer> display_mode_seam;
-std::atomic<surface_answer> surface_seam;
+std::atomic<ddraw_answer> ddraw_seam;
 
 namespace {
 
@@ -35,29 +37,24 @@ bool fullscreen_mode() {
     return (window_state.flags & fullscreen) != 0;
 }
 
-HRESULT seam_answer(surface_call call, IDirectDrawSurface* surface) {
-    const surface_answer answer = surface_seam.load();
-    return answer ? answer(call, surface) : DD_OK;
-}
-
 HRESULT surface_is_lost(IDirectDrawSurface* surface) {
-    HRESULT answer = seam_answer(surface_call::is_lost, surface);
+    HRESULT answer = ddraw_seam_answer(ddraw_call::is_lost, surface);
     return answer != DD_OK ? answer : surface->IsLost();
 }
 
 HRESULT surface_restore(IDirectDrawSurface* surface) {
-    HRESULT answer = seam_answer(surface_call::restore, surface);
+    HRESULT answer = ddraw_seam_answer(ddraw_call::restore, surface);
     return answer != DD_OK ? answer : surface->Restore();
 }
 
 HRESULT surface_lock(IDirectDrawSurface* surface, RECT* area, DDSURFACEDESC* description) {
-    HRESULT answer = seam_answer(surface_call::lock, surface);
+    HRESULT answer = ddraw_seam_answer(ddraw_call::lock, surface);
     return answer != DD_OK ? answer : surface->Lock(area, description, DDLOCK_WAIT, nullptr);
 }
 
 HRESULT surface_blt(IDirectDrawSurface* surface, RECT* destination, IDirectDrawSurface* source,
                     RECT* source_rect) {
-    HRESULT answer = seam_answer(surface_call::blt, surface);
+    HRESULT answer = ddraw_seam_answer(ddraw_call::blt, surface);
     return answer != DD_OK ? answer
                            : surface->Blt(destination, source, source_rect, DDBLT_WAIT, nullptr);
 }
@@ -124,6 +121,7 @@ int32_t choose_conversion() {
     DDPIXELFORMAT format{};
     format.dwSize = sizeof format;
     if (ddraw_state.primary_surface->GetPixelFormat(&format) != DD_OK) return -1;
+    if (ddraw_seam_answer(ddraw_call::pixel_format, &format) != DD_OK) return -1;
     if (!(format.dwFlags & DDPF_RGB)) return -1;
     const display_format display = display_format_of(format);
     if (display.depth == 8) {
@@ -193,38 +191,60 @@ void convert_rows(uint8_t* line_0, int32_t pitch, row_span rows) {
     std::memset(dirty + first, 0, count);
 }
 
+// Runs a surface call, restoring lost surfaces first (unless restored says that was just done)
+// and once more when the call itself finds them lost; DDERR_SURFACELOST when they cannot be had
+// now. Nothing here waits for the display to come back: a later pass tries again.
+template <typename Call> HRESULT on_restored_surfaces(bool restored, Call call) {
+    HRESULT result = DDERR_SURFACELOST;
+    for (int32_t attempt = 0; attempt < 2 && result == DDERR_SURFACELOST; ++attempt) {
+        if ((attempt > 0 || !restored) && restore_lost_surfaces() == surface_state::lost)
+            return DDERR_SURFACELOST;
+        if (!ddraw_state.primary_surface || !ddraw_state.target_surface) return DDERR_SURFACELOST;
+        result = call();
+    }
+    return result;
+}
+
+// Locking the target waits until the display has taken the previous blit, which may be long: a
+// read-only lock outside window_lock serves that wait, so that the program's thread is not held
+// off meanwhile.
+void wait_for_display(RECT* area) {
+    IDirectDrawSurface* target = ddraw_state.target_surface;
+    if (!target) return;
+    DDSURFACEDESC description{};
+    description.dwSize = sizeof description;
+    if (target->Lock(area, &description, DDLOCK_WAIT | DDLOCK_READONLY, nullptr) == DD_OK)
+        target->Unlock(description.lpSurface);
+}
+
 // Converts the dirty lines of the span into the target surface, locking only their rows (the
 // whole surface, converting nothing, when the span is empty); true when the surface took them.
 // Wine's DirectDraw uploads and shows only what was locked and blitted, so a band of the
-// picture costs a band's time. The surface calls run outside window_lock: locking a surface
-// waits until the display has taken the previous blit, which may be long, and the program's
-// thread needs the lock only while the framebuffer is read. restored: the surfaces were just
+// picture costs a band's time. window_lock is entered before the surface is locked, the order
+// of the window procedure's paint and fullscreen switch. restored: the surfaces were just
 // checked for a loss.
 bool copy_rows(row_span rows, bool restored) {
+    RECT area{0, ddraw_state.y_offset + rows.first, window_state.width,
+              ddraw_state.y_offset + rows.last + 1};
+    RECT* locked_area = rows.empty() ? nullptr : &area;
+    wait_for_display(locked_area);
     DDSURFACEDESC description{};
     description.dwSize = sizeof description;
-    HRESULT result;
-    do {
-        if (!restored) restore_lost_surfaces();
-        restored = false;
-        if (!ddraw_state.target_surface || !window_state.blitter) return false;
-        RECT area{0, ddraw_state.y_offset + rows.first, window_state.width,
-                  ddraw_state.y_offset + rows.last + 1};
-        result =
-            surface_lock(ddraw_state.target_surface, rows.empty() ? nullptr : &area, &description);
-    } while (result == DDERR_SURFACELOST && running_now());
-    if (result != DD_OK) return false;
-    auto* memory = static_cast<uint8_t*>(description.lpSurface);
-    const int32_t pitch = static_cast<int32_t>(description.lPitch);
-    const bool fits = surface_holds_framebuffer(description);
-    if (fits && !rows.empty()) {
+    lock();
+    const HRESULT result = on_restored_surfaces(restored, [&] {
+        return surface_lock(ddraw_state.target_surface, locked_area, &description);
+    });
+    bool fits = false;
+    if (result == DD_OK) {
+        auto* memory = static_cast<uint8_t*>(description.lpSurface);
+        const int32_t pitch = static_cast<int32_t>(description.lPitch);
+        fits = surface_holds_framebuffer(description) && window_state.blitter;
         // The memory starts at the span's first row; the surface goes on above it.
-        uint8_t* line_0 = memory - static_cast<ptrdiff_t>(pitch) * rows.first;
-        lock();
-        convert_rows(line_0, pitch, rows);
-        unlock();
+        if (fits && !rows.empty())
+            convert_rows(memory - static_cast<ptrdiff_t>(pitch) * rows.first, pitch, rows);
+        ddraw_state.target_surface->Unlock(memory);
     }
-    ddraw_state.target_surface->Unlock(memory);
+    unlock();
     return fits;
 }
 
@@ -246,18 +266,12 @@ bool band_blit_possible(row_span rows, const RECT& client) {
            client.bottom - client.top == window_state.height;
 }
 
-// Blits source of the target onto destination of the primary surface, restoring lost surfaces
-// first and again for as long as the blit reports a loss; DDERR_SURFACELOST when there are no
-// surfaces to blit.
+// Blits source of the target onto destination of the primary surface.
 HRESULT blit_target(RECT destination, RECT source) {
-    HRESULT result;
-    do {
-        restore_lost_surfaces();
-        if (!ddraw_state.primary_surface || !ddraw_state.target_surface) return DDERR_SURFACELOST;
-        result = surface_blt(ddraw_state.primary_surface, &destination, ddraw_state.target_surface,
-                             &source);
-    } while (result == DDERR_SURFACELOST && running_now());
-    return result;
+    return on_restored_surfaces(false, [&] {
+        return surface_blt(ddraw_state.primary_surface, &destination, ddraw_state.target_surface,
+                           &source);
+    });
 }
 
 // The span's rows of the target onto the same rows of the client area.
@@ -281,7 +295,7 @@ void present(bool vsync) {
                                         !EqualRect(&client, &ddraw_state.blitted_client));
     bool restored = false;
     if (rows.empty() && !vsync && !whole_due) {
-        if (!restore_lost_surfaces()) return;
+        if (restore_lost_surfaces() != surface_state::restored) return;
         // The restored surfaces show nothing yet: every line is dirty now.
         restored = true;
         lock();
@@ -298,7 +312,38 @@ void present(bool vsync) {
     if (copied) presents.fetch_add(1, std::memory_order_relaxed);
 }
 
+// A failed re-creation is tried again this long after.
+constexpr DWORD recreation_interval_ms = 300;
+
+// Builds the presentation anew after another program changed the display mode: one try, inside
+// window_lock so that the program's thread finds the window state whole. A failed try is
+// repeated by a later pass; meanwhile the program's thread draws, and can end, as usual.
+void recreate_presentation() {
+    if (static_cast<int32_t>(GetTickCount() - ddraw_state.recreation_tick) < 0) return;
+    lock();
+    ddraw_close_window();
+    const bool opened = ddraw_open_window() == 0;
+    if (!opened) ddraw_close_window();
+    unlock();
+    if (!opened) {
+        ddraw_state.recreation_tick = GetTickCount() + recreation_interval_ms;
+        return;
+    }
+    if (window_state.flash_window_ex) {
+        FLASHWINFO flash{};
+        flash.cbSize = sizeof flash;
+        flash.hwnd = window_state.hwnd;
+        flash.dwFlags = FLASHW_STOP;
+        window_state.flash_window_ex(&flash);
+    }
+}
+
 } // namespace
+
+HRESULT ddraw_seam_answer(ddraw_call call, void* subject) {
+    const ddraw_answer answer = ddraw_seam.load();
+    return answer ? answer(call, subject) : DD_OK;
+}
 
 display_format display_format_of(const DDPIXELFORMAT& format) {
     const int32_t bits = static_cast<int32_t>(format.dwRGBBitCount);
@@ -311,6 +356,18 @@ display_format display_format_of(const DDPIXELFORMAT& format) {
 
 uint32_t ddraw_present_count() {
     return presents.load(std::memory_order_relaxed);
+}
+
+IDirectDraw2* create_direct_draw(HMODULE ddraw_library, GUID* device) {
+    auto create = library_entry<direct_draw_create_entry>(ddraw_library, "DirectDrawCreate");
+    IDirectDraw* first = nullptr;
+    if (!create || create(device, &first, nullptr) != DD_OK || !first) return nullptr;
+    IDirectDraw2* second = nullptr;
+    HRESULT queried = ddraw_seam_answer(ddraw_call::query_interface, first);
+    if (queried == DD_OK)
+        queried = first->QueryInterface(IID_IDirectDraw2, reinterpret_cast<void**>(&second));
+    first->Release();
+    return queried == DD_OK ? second : nullptr;
 }
 
 int32_t ddraw_open_window() {
@@ -332,29 +389,25 @@ int32_t ddraw_open_window() {
     held_flags = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(window_state.height), 1));
     if (!held_flags) return -1;
 
-    ddraw_state.ddraw_library = LoadLibraryA("ddraw.dll");
-    ddraw_state.dinput_library = LoadLibraryA("dinput.dll");
-    auto direct_draw_create =
-        library_entry<direct_draw_create_entry>(ddraw_state.ddraw_library, "DirectDrawCreate");
+    ddraw_state.ddraw_library = ddraw_system.load_library("ddraw.dll");
+    ddraw_state.dinput_library = ddraw_system.load_library("dinput.dll");
     auto direct_input_create =
         library_entry<direct_input_create_entry>(ddraw_state.dinput_library, "DirectInputCreateA");
-    if (!direct_draw_create || !direct_input_create) return -1;
+    if (!ddraw_state.ddraw_library || !direct_input_create) return -1;
 
     GUID device{};
     const bool chosen = fullscreen_mode() && device_of_monitor(ddraw_state.ddraw_library, &device);
-    IDirectDraw* first = nullptr;
-    if (direct_draw_create(chosen ? &device : nullptr, &first, nullptr) != DD_OK || !first)
-        return -1;
-    HRESULT queried =
-        first->QueryInterface(IID_IDirectDraw2, reinterpret_cast<void**>(&ddraw_state.direct_draw));
-    first->Release();
-    if (queried != DD_OK) {
-        ddraw_state.direct_draw = nullptr;
+    ddraw_state.direct_draw =
+        create_direct_draw(ddraw_state.ddraw_library, chosen ? &device : nullptr);
+    if (!ddraw_state.direct_draw) return -1;
+    HRESULT created = ddraw_seam_answer(ddraw_call::create_direct_input, nullptr);
+    if (created == DI_OK)
+        created =
+            direct_input_create(window_state.instance, 0x0300, &ddraw_state.direct_input, nullptr);
+    if (created != DI_OK) {
+        ddraw_state.direct_input = nullptr;
         return -1;
     }
-    if (direct_input_create(window_state.instance, 0x0300, &ddraw_state.direct_input, nullptr) !=
-        DI_OK)
-        return -1;
 
     if ((fullscreen_mode() ? open_fullscreen() : open_windowed()) != 0) return -1;
     if (create_surfaces() != 0 || choose_conversion() != 0) return -1;
@@ -363,8 +416,9 @@ int32_t ddraw_open_window() {
     ddraw_state.direct_draw->GetMonitorFrequency(&frequency);
     if (gfx_screen) gfx_screen->refresh_rate = static_cast<int32_t>(frequency);
     ddraw_state.vsync_event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (!ddraw_state.vsync_event) return -1;
-    return open_keyboard();
+    if (!ddraw_state.vsync_event || open_keyboard() != 0) return -1;
+    ddraw_state.recreation_pending = 0;
+    return 0;
 }
 
 void ddraw_close_window() {
@@ -377,7 +431,8 @@ void ddraw_close_window() {
     close_keyboard();
     release(ddraw_state.direct_input);
     if (ddraw_state.direct_draw) {
-        if (fullscreen_mode() && ddraw_state.primary_surface) {
+        if (fullscreen_mode() && ddraw_state.primary_surface &&
+            ddraw_seam_answer(ddraw_call::fill, ddraw_state.primary_surface) == DD_OK) {
             DDBLTFX fill{};
             fill.dwSize = sizeof fill;
             fill.dwFillColor = 0;
@@ -391,7 +446,8 @@ void ddraw_close_window() {
         release(ddraw_state.clipper);
         release(ddraw_state.ddraw_palette);
         if (fullscreen_mode()) {
-            ddraw_state.direct_draw->RestoreDisplayMode();
+            if (ddraw_seam_answer(ddraw_call::restore_display, ddraw_state.direct_draw) == DD_OK)
+                ddraw_state.direct_draw->RestoreDisplayMode();
             ddraw_state.direct_draw->SetCooperativeLevel(window_state.hwnd, DDSCL_NORMAL);
         }
         release(ddraw_state.direct_draw);
@@ -401,8 +457,8 @@ void ddraw_close_window() {
         DestroyWindow(window_state.hwnd);
         window_state.hwnd = nullptr;
     }
-    if (ddraw_state.ddraw_library) FreeLibrary(ddraw_state.ddraw_library);
-    if (ddraw_state.dinput_library) FreeLibrary(ddraw_state.dinput_library);
+    if (ddraw_state.ddraw_library) ddraw_system.free_library(ddraw_state.ddraw_library);
+    if (ddraw_state.dinput_library) ddraw_system.free_library(ddraw_state.dinput_library);
     ddraw_state.ddraw_library = nullptr;
     ddraw_state.dinput_library = nullptr;
     if (ddraw_state.vsync_event) CloseHandle(ddraw_state.vsync_event);
@@ -411,37 +467,29 @@ void ddraw_close_window() {
     held_flags = nullptr;
 }
 
-bool restore_lost_surfaces() {
-    bool restored = false;
-    while (running_now() && ddraw_state.primary_surface) {
-        if (surface_is_lost(ddraw_state.primary_surface) != DDERR_SURFACELOST) break;
-        restored = true;
+surface_state restore_lost_surfaces() {
+    // A presentation that waits to be built anew has nothing to restore.
+    if (ddraw_state.recreation_pending || !ddraw_state.primary_surface) return surface_state::lost;
+    surface_state state = surface_state::intact;
+    while (running_now() && surface_is_lost(ddraw_state.primary_surface) == DDERR_SURFACELOST) {
+        state = surface_state::restored;
         if (ddraw_state.target_surface != ddraw_state.primary_surface)
             surface_restore(ddraw_state.target_surface);
-        if (surface_restore(ddraw_state.primary_surface) != DDERR_WRONGMODE) continue;
-        // Another program changed the display mode: build everything anew for it, holding the
-        // program's thread off the window state meanwhile.
-        lock();
-        ddraw_close_window();
-        bool opened;
-        while (!(opened = ddraw_open_window() == 0) && running_now()) {
-            ddraw_close_window();
-            Sleep(300);
+        const HRESULT result = surface_restore(ddraw_state.primary_surface);
+        if (result == DD_OK) continue; // checked again: it may be lost once more
+        // Another program changed the display mode: the next pass builds everything anew for
+        // it. Any other refusal (another program holds the display) waits for a later pass.
+        if (result == DDERR_WRONGMODE) {
+            ddraw_state.recreation_pending = 1;
+            ddraw_state.recreation_tick = GetTickCount();
         }
-        if (opened && window_state.flash_window_ex) {
-            FLASHWINFO flash{};
-            flash.cbSize = sizeof flash;
-            flash.hwnd = window_state.hwnd;
-            flash.dwFlags = FLASHW_STOP;
-            window_state.flash_window_ex(&flash);
-        }
-        unlock();
+        return surface_state::lost;
     }
-    if (restored) {
+    if (state == surface_state::restored) {
         mark_every_line_dirty();
         ddraw_state.whole_blit_pending = 1;
     }
-    return restored;
+    return state;
 }
 
 void ddraw_paint() {
@@ -489,6 +537,7 @@ void ddraw_window_thread(HANDLE start_event) {
         // The window thread alone changes the surfaces; it takes window_lock where the
         // framebuffer, key_state or the window state are touched.
         if (presenting) {
+            if (ddraw_state.recreation_pending) recreate_presentation();
             present(vsync);
             if (window_state.active) refresh_key_state_from_device();
         }
@@ -500,8 +549,11 @@ void ddraw_window_thread(HANDLE start_event) {
 
 void ddraw_wait_vsync() {
     if (!window_input.window_thread_handle) return;
-    // The window thread may re-create the presentation meanwhile: the wait works on its own
-    // reference to the DirectDraw object and its own handle of the event.
+    // The window thread may close the presentation meanwhile (a fullscreen switch, a display
+    // mode change), and free ddraw.dll with it: the wait holds references of its own to the
+    // library, the DirectDraw object and the event.
+    HMODULE library = ddraw_system.load_library("ddraw.dll");
+    if (!library) return;
     lock();
     IDirectDraw2* dd = ddraw_state.direct_draw;
     HANDLE event = nullptr;
@@ -515,11 +567,13 @@ void ddraw_wait_vsync() {
     }
     unlock();
     if (dd && event) {
-        dd->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr);
+        if (ddraw_seam_answer(ddraw_call::wait_vertical_blank, dd) == DD_OK)
+            dd->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr);
         SetEvent(event);
         dd->Release();
     }
     if (event) CloseHandle(event);
+    ddraw_system.free_library(library);
 }
 
 int32_t ddraw_init(const char* title, int32_t width, int32_t height, int32_t depth,
@@ -532,6 +586,7 @@ int32_t ddraw_init(const char* title, int32_t width, int32_t height, int32_t dep
     window_state.window_thread = ddraw_window_thread;
     ddraw_state.window_x = (GetSystemMetrics(SM_CXSCREEN) - width) >> 1;
     ddraw_state.window_y = (GetSystemMetrics(SM_CYSCREEN) - height) >> 1;
+    ddraw_state.recreation_pending = 0;
     return window_start(title, width, height, depth < 8 ? 8 : depth, refresh_rate, flags);
 }
 

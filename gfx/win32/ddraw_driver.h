@@ -38,6 +38,11 @@ struct ddraw_driver_state {
     // a palette change; cleared by every whole blit (ddraw_paint).
     int32_t whole_blit_pending;
     RECT blitted_client; // the client area, on the screen, of the last whole blit
+    // Window thread only. Set when the display mode changed under the driver: the presentation
+    // is built anew by a later pass, at recreation_tick or after it. Cleared by a successful
+    // opening.
+    int32_t recreation_pending;
+    DWORD recreation_tick;
 };
 extern ddraw_driver_state ddraw_state;
 
@@ -57,10 +62,14 @@ int32_t ddraw_open_window();
 void ddraw_close_window();
 void ddraw_paint();
 void ddraw_window_thread(HANDLE start_event);
-// Restores lost surfaces before a lock or a blit; re-creates the whole presentation when the
-// display mode changed under the driver. True when it restored or re-created anything: the
-// surfaces' contents are then gone, so every line is marked dirty and a whole blit is due.
-bool restore_lost_surfaces();
+// What restore_lost_surfaces found. restored: the surfaces' contents are gone, so every line was
+// marked dirty and a whole blit is due. lost: they cannot be used now (another program holds
+// the display, or its mode changed and the presentation waits to be built anew); a later pass
+// tries again.
+enum class surface_state { intact, restored, lost };
+// Restores lost surfaces before a lock or a blit, once: it never waits, so that it may run
+// inside window_lock, from the window procedure too.
+surface_state restore_lost_surfaces();
 
 // A display format as the conversions name it: depth 15 for a 16-bit format with a 5-bit green,
 // rgb_order 1 when red takes the low bits.
@@ -87,9 +96,22 @@ void close_keyboard();
 // again instead.
 void refresh_key_state_from_device();
 
+// How the driver takes and drops its references to ddraw.dll and dinput.dll. Tests count them:
+// Wine never unloads ddraw.dll, so a reference dropped too early shows nowhere else.
+struct ddraw_system_calls {
+    HMODULE(WINAPI* load_library)(LPCSTR name);
+    BOOL(WINAPI* free_library)(HMODULE module);
+};
+extern const ddraw_system_calls ddraw_platform_calls; // the system's own
+extern ddraw_system_calls ddraw_system;               // what the driver calls
+// An IDirectDraw2 object on the device (null: the default one) from the library; null when
+// it cannot be had.
+IDirectDraw2* create_direct_draw(HMODULE ddraw_library, GUID* device);
+
 // Test seams, null in the program. The first answers SetDisplayMode requests instead of the
-// display; the second sees each surface call before it is made and answers in its place with
-// a nonzero result.
+// display. The second sees each call named below before it is made (subject: the interface it
+// is made on) and answers in its place with a nonzero result; pixel_format is shown after
+// GetPixelFormat, with the DDPIXELFORMAT as subject, which the seam may change.
 struct display_mode_request {
     int32_t width;
     int32_t height;
@@ -97,8 +119,25 @@ struct display_mode_request {
     int32_t refresh_rate;
     uint32_t flags;
 };
-enum class surface_call { is_lost, restore, lock, blt };
+enum class ddraw_call {
+    is_lost,             // primary or target surface, in the passes
+    restore,             // the same
+    lock,                // target surface, to convert the framebuffer into it
+    blt,                 // primary surface, windowed presentation
+    fill,                // primary surface, blanked before a fullscreen close
+    restore_display,     // IDirectDraw2, RestoreDisplayMode at a fullscreen close
+    wait_vertical_blank, // IDirectDraw2, from ddraw_wait_vsync
+    enum_display_modes,  // IDirectDraw2, from ddraw_fetch_modes
+    query_interface,     // IDirectDraw, for IDirectDraw2
+    create_direct_input, // the DirectInputCreateA export (subject null)
+    pixel_format,        // the primary surface's format
+    create_keyboard,     // IDirectInputA, CreateDevice
+    get_device_state,    // the keyboard device, in the passes
+    acquire,             // the keyboard device, after GetDeviceState found it lost
+};
 using display_mode_answer = HRESULT (*)(const display_mode_request& request);
-using surface_answer = HRESULT (*)(surface_call call, IDirectDrawSurface* surface);
+using ddraw_answer = HRESULT (*)(ddraw_call call, void* subject);
 extern std::atomic<display_mode_answer> display_mode_seam;
-extern std::atomic<surface_answer> surface_seam;
+extern std::atomic<ddraw_answer> ddraw_seam;
+// The seam's answer for a call, DD_OK (make the call) when there is no seam.
+HRESULT ddraw_seam_answer(ddraw_call call, void* subject);

@@ -31,8 +31,11 @@ void build_keyboard_format() {
 int32_t open_keyboard() {
     build_keyboard_format();
     IDirectInputA* input = ddraw_state.direct_input;
-    if (!input ||
-        input->CreateDevice(GUID_SysKeyboard, &ddraw_state.keyboard_device, nullptr) != DI_OK) {
+    if (!input) return -1;
+    HRESULT created = ddraw_seam_answer(ddraw_call::create_keyboard, input);
+    if (created == DI_OK)
+        created = input->CreateDevice(GUID_SysKeyboard, &ddraw_state.keyboard_device, nullptr);
+    if (created != DI_OK) {
         ddraw_state.keyboard_device = nullptr;
         return -1;
     }
@@ -49,10 +52,12 @@ void close_keyboard() {
 
 void refresh_key_state_from_device() {
     if (!ddraw_state.keyboard_device || !gfx_screen) return;
+    IDirectInputDeviceA* keyboard = ddraw_state.keyboard_device;
     BYTE state[key_count] = {};
-    const HRESULT result = ddraw_state.keyboard_device->GetDeviceState(key_count, state);
+    HRESULT result = ddraw_seam_answer(ddraw_call::get_device_state, keyboard);
+    if (result == DI_OK) result = keyboard->GetDeviceState(key_count, state);
     if (result == DIERR_NOTACQUIRED || result == DIERR_INPUTLOST) {
-        ddraw_state.keyboard_device->Acquire();
+        if (ddraw_seam_answer(ddraw_call::acquire, keyboard) == DI_OK) keyboard->Acquire();
         return;
     }
     if (result != DI_OK) return;

@@ -7,8 +7,6 @@
 
 namespace {
 
-using direct_draw_create_entry = HRESULT(WINAPI*)(GUID*, IDirectDraw**, IUnknown*);
-
 // Heights tried in turn when a mode of the requested height is not offered.
 constexpr int32_t taller_heights[] = {240, 480, 600, 768, 1024};
 
@@ -106,36 +104,30 @@ int32_t set_fullscreen_mode(int32_t width, int32_t height, int32_t depth, int32_
 }
 
 int32_t* ddraw_fetch_modes(int32_t depth, int32_t* count) {
-    HMODULE library = nullptr;
-    IDirectDraw2* dd = nullptr;
+    // A reference of its own to ddraw.dll for the length of the call: the window thread may
+    // close the presentation meanwhile, and free the driver's.
+    HMODULE library = ddraw_system.load_library("ddraw.dll");
+    if (!library) return no_modes(count);
     // The open driver's object may be re-created by the window thread meanwhile: hold a
-    // reference of our own.
+    // reference of our own. With the driver closed, an object of our own.
+    IDirectDraw2* dd = nullptr;
     if (window_input.window_thread_handle) {
         lock();
         dd = ddraw_state.direct_draw;
         if (dd) dd->AddRef();
         unlock();
     }
-    if (!dd) {
-        library = LoadLibraryA("ddraw.dll");
-        auto create = reinterpret_cast<direct_draw_create_entry>(reinterpret_cast<void*>(
-            library ? GetProcAddress(library, "DirectDrawCreate") : nullptr));
-        IDirectDraw* first = nullptr;
-        if (create && create(nullptr, &first, nullptr) == DD_OK && first) {
-            if (first->QueryInterface(IID_IDirectDraw2, reinterpret_cast<void**>(&dd)) != DD_OK)
-                dd = nullptr;
-            first->Release();
-        }
-        if (!dd) {
-            if (library) FreeLibrary(library);
-            return no_modes(count);
-        }
-    }
+    if (!dd) dd = create_direct_draw(library, nullptr);
     mode_list list{depth, nullptr, 0};
-    const HRESULT result =
-        dd->EnumDisplayModes(DDEDM_STANDARDVGAMODES, nullptr, &list, mode_list_callback);
-    dd->Release();
-    if (library) FreeLibrary(library);
+    HRESULT result = DDERR_GENERIC;
+    if (dd) {
+        result = ddraw_seam_answer(ddraw_call::enum_display_modes, dd);
+        if (result == DD_OK)
+            result =
+                dd->EnumDisplayModes(DDEDM_STANDARDVGAMODES, nullptr, &list, mode_list_callback);
+        dd->Release();
+    }
+    ddraw_system.free_library(library);
     if (result != DD_OK || list.count == 0) {
         std::free(list.modes);
         return no_modes(count);

@@ -19,7 +19,8 @@ void* gl_get_proc_address(const char* name);
 void gl_set_texturing(int32_t on);
 // A texture of the image's size rounded up to powers of two, filled with colour (0xAARRGGBB),
 // bound to GL_TEXTURE_2D, with linear filtering and no mipmaps. Returns its name; 0 when there
-// is no image or no context.
+// is no image or no context, or when a texture of that size cannot be had (a side above 2^30,
+// or more pixels than memory can address).
 uint32_t gl_create_texture(const void* image, uint32_t colour);
 void gl_delete_texture(uint32_t name);
 // A 2-D projection of the screen's pixels (origin top left, y downwards), flat shading, no

@@ -8,6 +8,7 @@
 #include <GL/wglext.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -17,7 +18,7 @@
 
 const gl_system_calls gl_platform_calls = {
     LoadLibraryA, GetProcAddress,         FreeLibrary, ChoosePixelFormat, SetPixelFormat,
-    SwapBuffers,  ChangeDisplaySettingsA,
+    SwapBuffers,  ChangeDisplaySettingsA, ReleaseDC,
 };
 gl_system_calls gl_system = gl_platform_calls;
 gl_pixel_format_settings gl_pixel_format;
@@ -66,6 +67,7 @@ struct gl_function_table {
 };
 
 constexpr size_t extension_list_size = 16384;
+constexpr uint32_t largest_texture_side = 1u << 30;
 constexpr int32_t attribute_list_size = 64;
 
 HMODULE gl_library;
@@ -164,7 +166,7 @@ int32_t probe_extensions(const PIXELFORMATDESCRIPTOR& descriptor) {
 
     wgl.make_current(nullptr, nullptr);
     if (context) wgl.delete_context(context);
-    ReleaseDC(probe, dc);
+    gl_system.release_dc(probe, dc);
     DestroyWindow(probe);
     return loaded ? 0 : -1;
 }
@@ -329,6 +331,7 @@ int32_t gl_init(const char* title, int32_t width, int32_t height, int32_t depth,
     gl_context = nullptr;
     gl_library = nullptr;
     gl_dc = nullptr;
+    extension_list[0] = 0; // the last screen's implementation may not be this one's
     if (!(flags & opengl)) return -1;
 
     gl_library = gl_system.load_library("opengl32.dll");
@@ -380,7 +383,7 @@ void gl_exit() {
             gl_context = nullptr;
         }
         if (gl_dc) {
-            ReleaseDC(window_state.hwnd, gl_dc);
+            gl_system.release_dc(window_state.hwnd, gl_dc);
             gl_dc = nullptr;
         }
         if (fullscreen_mode()) gl_system.change_display_settings(nullptr, 0);
@@ -393,6 +396,7 @@ void gl_exit() {
         wgl_entry_points = wgl_entry_point_table{};
         gl_functions = gl_function_table{};
     }
+    extension_list[0] = 0;
     window_exit();
 }
 
@@ -448,8 +452,9 @@ void gl_flip() {
 }
 
 void gl_poll_events() {
-    // Without a window a pump would take every message of the thread.
-    if (!window_state.hwnd) return;
+    // A GDI or DirectDraw screen's window and key_state belong to its window thread. Without a
+    // window a pump would take every message of the thread.
+    if (!gfx_screen || !(gfx_screen->flags & context_opengl) || !window_state.hwnd) return;
     if (window_state.active) refresh_key_state();
     pump_messages();
 }
@@ -480,10 +485,15 @@ uint32_t gl_create_texture(const void* image, uint32_t colour) {
     uint32_t width = 0;
     uint32_t height = 0;
     image_size(image, &width, &height);
-    if (width == 0 || height == 0) return 0;
+    // Larger sides round to 2^31, which no GLsizei holds (and above it to 0); a product that
+    // does not fit size_t would wrap to a small buffer that OpenGL reads as the full size.
+    if (width == 0 || height == 0 || width > largest_texture_side || height > largest_texture_side)
+        return 0;
     const uint32_t width2 = power_of_two_above(width);
     const uint32_t height2 = power_of_two_above(height);
-    const size_t pixels = static_cast<size_t>(width2) * height2;
+    const uint64_t pixel_count = uint64_t{width2} * height2;
+    if (pixel_count > SIZE_MAX / sizeof(uint32_t)) return 0;
+    const auto pixels = static_cast<size_t>(pixel_count);
     auto* buffer = static_cast<uint32_t*>(std::calloc(pixels, sizeof(uint32_t)));
     if (!buffer) return 0;
     std::fill_n(buffer, pixels, colour);

@@ -55,6 +55,7 @@ struct gl_system_calls {
     BOOL(WINAPI* set_pixel_format)(HDC dc, int format, const PIXELFORMATDESCRIPTOR* descriptor);
     BOOL(WINAPI* swap_buffers)(HDC dc);
     LONG(WINAPI* change_display_settings)(DEVMODEA* mode, DWORD flags);
+    int(WINAPI* release_dc)(HWND window, HDC dc);
 };
 extern const gl_system_calls gl_platform_calls; // the system's own
 extern gl_system_calls gl_system;               // what the driver calls; starts as the system's

@@ -51,6 +51,11 @@ void console_close_drain() {
         console_key_store(close_key);
 }
 
+int32_t console_key_waiting() {
+    console_key_poll();
+    return console_key_head != console_key_tail;
+}
+
 // The oldest code after a poll, and a poll after it, as the platform polls.
 int32_t console_key_read() {
     console_key_poll();

@@ -14,6 +14,7 @@ namespace {
 bool input_ready;
 bool terminal_changed;
 termios saved_terminal;
+termios raw_terminal;
 struct sigaction saved_hangup;
 
 void hangup_handler(int) {
@@ -35,11 +36,11 @@ void input_prepare() {
     sigemptyset(&hangup.sa_mask);
     sigaction(SIGHUP, &hangup, &saved_hangup);
     if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &saved_terminal) != 0) return;
-    termios raw = saved_terminal;
-    raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-    raw.c_cc[VMIN] = 0;
-    raw.c_cc[VTIME] = 0;
-    terminal_changed = tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
+    raw_terminal = saved_terminal;
+    raw_terminal.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+    raw_terminal.c_cc[VMIN] = 0;
+    raw_terminal.c_cc[VTIME] = 0;
+    terminal_changed = tcsetattr(STDIN_FILENO, TCSANOW, &raw_terminal) == 0;
 }
 
 // Final bytes of "ESC [ x" sequences and the extended codes of their keys.
@@ -64,6 +65,10 @@ int32_t sequence_code(char final) {
 }
 
 } // namespace
+
+void console_line_input(int32_t on) {
+    if (terminal_changed) tcsetattr(STDIN_FILENO, TCSANOW, on ? &saved_terminal : &raw_terminal);
+}
 
 int32_t console_key_poll() {
     input_prepare();

@@ -60,6 +60,8 @@ BOOL WINAPI console_ctrl_handler(DWORD ctrl_type) {
     return TRUE;
 }
 
+void console_line_input(int32_t /*on*/) {}
+
 int32_t console_key_poll() {
     console_handles_fetch();
     ctrl_handler_install();

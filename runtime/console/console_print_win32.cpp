@@ -9,6 +9,8 @@
 #include <algorithm>
 
 int32_t console_wrap_pending = 0;
+BOOL(WINAPI* console_buffer_info)(HANDLE, CONSOLE_SCREEN_BUFFER_INFO*) = GetConsoleScreenBufferInfo;
+BOOL(WINAPI* console_write_file)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED) = WriteFile;
 
 namespace {
 
@@ -53,7 +55,7 @@ void write_unchanged(HANDLE output, const char* bytes, int32_t length) {
     while (length > 0) {
         DWORD written = 0;
         // A write that reports no progress would repeat for ever: take it as failed.
-        if (!WriteFile(output, bytes, static_cast<DWORD>(length), &written, nullptr) ||
+        if (!console_write_file(output, bytes, static_cast<DWORD>(length), &written, nullptr) ||
             written == 0)
             return;
         bytes += written;
@@ -157,7 +159,7 @@ void console_print(const char* bytes, int32_t length, int32_t mask) {
     device.view_is_part = engine.top != region.Top || engine.bottom != region.Bottom;
 
     CONSOLE_SCREEN_BUFFER_INFO info;
-    if (GetConsoleScreenBufferInfo(output, &info)) {
+    if (console_buffer_info(output, &info)) {
         device.buffer_width = info.dwSize.X;
         device.buffer_height = info.dwSize.Y;
         device.attribute = info.wAttributes;

@@ -20,6 +20,13 @@ struct console_print_device {
     int32_t view_is_part; // the text view is not the whole region: scroll only its rows
 };
 
+// How console_print reads the buffer's size, attribute and cursor (GetConsoleScreenBufferInfo)
+// and writes redirected output (WriteFile). Tests replace them where Wine cannot make a
+// console's buffer unreadable or a write to a file partial.
+extern BOOL(WINAPI* console_buffer_info)(HANDLE output, CONSOLE_SCREEN_BUFFER_INFO* info);
+extern BOOL(WINAPI* console_write_file)(HANDLE file, LPCVOID bytes, DWORD count, LPDWORD written,
+                                        LPOVERLAPPED overlapped);
+
 // Writes count cells at the cursor in the device's attribute: 1 on success.
 int32_t console_write_run(text_output* record, const char* bytes, int32_t count);
 // Scrolls the record's region (the arguments equal it) up by rows rows: inside the text view

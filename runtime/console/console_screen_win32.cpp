@@ -16,9 +16,10 @@ constexpr int32_t size_result(int32_t columns, int32_t rows) {
 // Puts the cursor at an absolute buffer position; a coordinate below 0 keeps the current one,
 // a visibility below 0 keeps the current visibility.
 void place_cursor(int32_t column, int32_t row, int32_t visibility) {
-    // A wrap left pending by the last print belongs to the old position; kept, it would move
-    // the next print to the row below the new one.
-    console_wrap_pending = 0;
+    // A wrap left pending by the last print belongs to the cursor's place: a new place drops
+    // it (kept, it would move the next print to the row below), a placement that names no
+    // place moves nothing and keeps it.
+    if (column >= 0 || row >= 0) console_wrap_pending = 0;
     HANDLE output = console_output();
     if (column < 0 || row < 0) {
         CONSOLE_SCREEN_BUFFER_INFO info;
@@ -63,11 +64,14 @@ int32_t text_width(int32_t columns, int32_t rows) {
     text_screen_size(&current_columns, &current_rows);
     int32_t new_columns = columns >= 1 ? columns : current_columns;
     int32_t new_rows = rows >= 1 ? rows : current_rows;
-    int32_t result = size_result(new_columns, new_rows);
-    if (columns < 1 && rows < 1) return result;
+    if (columns < 1 && rows < 1) return size_result(new_columns, new_rows);
 
-    SMALL_RECT window{0, 0, static_cast<SHORT>(std::min<int32_t>(largest.X, new_columns - 1)),
-                      static_cast<SHORT>(std::min<int32_t>(largest.Y, new_rows - 1))};
+    // The largest window the display allows is largest cells wide and high (0: not known).
+    const int32_t window_columns =
+        largest.X > 0 ? std::min<int32_t>(largest.X, new_columns) : new_columns;
+    const int32_t window_rows = largest.Y > 0 ? std::min<int32_t>(largest.Y, new_rows) : new_rows;
+    SMALL_RECT window{0, 0, static_cast<SHORT>(window_columns - 1),
+                      static_cast<SHORT>(window_rows - 1)};
     // The window may never be larger than its buffer: shrink it inside the old buffer first.
     SMALL_RECT shrunk = window;
     bool shrink = false;
@@ -89,7 +93,10 @@ int32_t text_width(int32_t columns, int32_t rows) {
     console_state.region_fixed = 0;
     console_region_read();
     console_state.region_fixed = 1;
-    return result;
+    // The size that was set: a window the display cannot show whole is smaller than asked.
+    text_screen_size(&new_columns, &new_rows);
+    view_rows_fit(new_rows);
+    return size_result(new_columns, new_rows);
 }
 
 void text_clear(int32_t mode) {
@@ -135,6 +142,9 @@ int32_t console_locate(int32_t row, int32_t column, int32_t cursor_visible) {
     const SMALL_RECT& region = console_state.console_region;
     HANDLE output = console_output();
 
+    // A coordinate not given stays the cursor's, and is not placed again.
+    const int32_t place_column = column >= 1 ? region.Left + column - 1 : -1;
+    const int32_t place_row = row >= 1 ? region.Top + row - 1 : -1;
     CONSOLE_SCREEN_BUFFER_INFO info;
     if (row < 1 || column < 1) {
         if (!GetConsoleScreenBufferInfo(output, &info)) info.dwCursorPosition = COORD{0, 0};
@@ -144,7 +154,7 @@ int32_t console_locate(int32_t row, int32_t column, int32_t cursor_visible) {
     CONSOLE_CURSOR_INFO cursor;
     bool was_visible = GetConsoleCursorInfo(output, &cursor) && cursor.bVisible;
     int32_t result = (column & 0xFF) | ((row & 0xFF) << 8) | (was_visible ? 0x10000 : 0);
-    place_cursor(region.Left + column - 1, region.Top + row - 1, cursor_visible);
+    place_cursor(place_column, place_row, cursor_visible);
     return result;
 }
 

@@ -37,6 +37,15 @@ void set_view_rows(int32_t top, int32_t bottom) {
     view_bottom = bottom;
 }
 
+void view_rows_fit(int32_t rows) {
+    if (rows < 1 || view_bottom < rows) return;
+    if (view_top < rows) {
+        view_bottom = rows - 1;
+    } else {
+        view_top = view_bottom = -1;
+    }
+}
+
 int32_t text_view(int32_t top, int32_t bottom, int32_t move_cursor) {
     int32_t rows = screen_rows();
     if (rows == 0) rows = 25;

@@ -183,8 +183,8 @@ TEST_F(GraphicsText, PrintToTheEndOfTheBottomRowParksWithPendingWrap) {
     EXPECT_EQ(gfx_screen->cursor_x, 79);
     EXPECT_EQ(gfx_screen->cursor_y, 29);
     EXPECT_EQ(row_text(0, 0, 2), "top") << "nothing has scrolled yet";
-    EXPECT_EQ(text_locate(0, 0, -1) & 0xFFFF, 0x1E50);
-    EXPECT_FALSE(gfx_screen->flags & context_wrap_pending) << "locating clears the wrap";
+    EXPECT_EQ(text_locate(30, 80, -1) & 0xFFFF, 0x1E50);
+    EXPECT_FALSE(gfx_screen->flags & context_wrap_pending) << "placing the cursor clears the wrap";
 
     text_locate(30, 1, -1);
     print(std::string(80, 'x').c_str());
@@ -196,6 +196,17 @@ TEST_F(GraphicsText, PrintToTheEndOfTheBottomRowParksWithPendingWrap) {
     EXPECT_EQ(glyph_mismatches(79, 28, 'x', 0xFFFFFFFFu, 0xFF000000u), 0);
     EXPECT_EQ(gfx_screen->cursor_x, 1);
     EXPECT_FALSE(gfx_screen->flags & context_wrap_pending);
+
+    // A placement that names no position moves nothing and keeps the wrap pending, also when
+    // an invalid position is retried as one.
+    for (int32_t column : {0, 81}) {
+        text_locate(30, 1, -1);
+        print((std::string(79, 'D') + "E").c_str());
+        text_locate(0, column, 0);
+        print("N");
+        EXPECT_EQ(row_text(28), std::string(79, 'D') + "E") << column;
+        EXPECT_EQ(row_text(29, 0, 1), "N ") << column;
+    }
 }
 
 TEST_F(GraphicsText, ScrollsTheViewByOneRowAndByItsHeight) {
@@ -230,6 +241,18 @@ TEST_F(GraphicsText, ScrollsTheViewByOneRowAndByItsHeight) {
     }
     EXPECT_EQ(row_text(3, 0, 4), "above");
     EXPECT_EQ(row_text(10, 0, 4), "below");
+}
+
+// 640 x 4 has no text row: printing and clearing the text view draw nothing outside it.
+TEST_F(GraphicsText, AScreenLowerThanOneTextRowPrintsNothing) {
+    ASSERT_EQ(screen_res(640, 4, 32, 1, 0, 0), 0);
+    ASSERT_EQ(gfx_screen->text_rows, 0);
+    print("A\nB");
+    text_clear(2);
+    for (int32_t y = 0; y < 4; ++y)
+        for (int32_t x = 0; x < 640; ++x)
+            ASSERT_EQ(pixel_at(0, x, y), 0xFF000000u) << x << "," << y;
+    EXPECT_EQ(text_column_graphics(), 1);
 }
 
 TEST_F(GraphicsText, HiddenWorkPageTakesTextWithoutMarks) {
@@ -289,6 +312,12 @@ TEST_F(GraphicsText, LocateAndCursorQueries) {
     EXPECT_EQ(row, 5);
     EXPECT_EQ(columns, 80);
     EXPECT_EQ(rows, 30);
+
+    // Past the grid the hook takes its last row and column.
+    EXPECT_EQ(console_hooks.locate(INT32_MAX, INT32_MAX, -1), 0x1D4F + 0x101);
+    print("AB"); // "B" on a new row: the view scrolls
+    EXPECT_EQ(row_text(28, 79), "A");
+    EXPECT_EQ(row_text(29, 0, 0), "B");
 }
 
 TEST_F(GraphicsText, ClearInItsFourForms) {

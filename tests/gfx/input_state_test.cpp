@@ -85,6 +85,9 @@ TEST_F(InputState, KeyHitTellsWithoutRemoving) {
     EXPECT_EQ(key_hit(), 1);
     EXPECT_EQ(key_wait(), 'a');
     EXPECT_EQ(key_hit(), 0);
+    post_key('b');
+    close_screen();
+    EXPECT_EQ(key_hit_graphics(), 0) << "no screen, no key";
 }
 
 TEST_F(InputState, KeyDownReadsTheKeyStateWithinRange) {

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <vector>
 
 namespace {
@@ -133,12 +134,16 @@ TEST_F(Palette, AttributeModesMapPixelValuesToPaletteEntries) {
     EXPECT_EQ(gfx_screen->device_palette[1], 0x00FCFCu);
     EXPECT_EQ(gfx_screen->device_palette[6], 0x00FCFCu);
     EXPECT_EQ(gfx_screen->device_palette[2], 0x00AA00u);
-    // Entry 40 is no pixel value of a 16-colour screen: color_map stays as it was.
+    // Entries 16 to 63 are no pixel value of a 16-colour screen: color_map stays as it was,
+    // and no byte of the screen's record past its 16 entries is written.
     const std::vector<uint8_t> map = color_map(16);
-    uint8_t* const dirty = gfx_screen->dirty;
-    palette_change(40, 5);
+    const auto* record = reinterpret_cast<const uint8_t*>(gfx_screen);
+    const size_t past_map = offsetof(gfx_context, color_map) + sizeof gfx_screen->color_map;
+    const std::vector<uint8_t> rest(record + past_map, record + sizeof(gfx_context));
+    for (int32_t entry = 16; entry < 64; ++entry)
+        palette_change(entry, 5);
     EXPECT_EQ(color_map(16), map);
-    EXPECT_EQ(gfx_screen->dirty, dirty);
+    EXPECT_EQ(std::vector<uint8_t>(record + past_map, record + sizeof(gfx_context)), rest);
 
     open_mode(1);
     EXPECT_EQ(color_map(4), (std::vector<uint8_t>{0, 11, 13, 15}));
@@ -155,6 +160,54 @@ TEST_F(Palette, AttributeModesMapPixelValuesToPaletteEntries) {
         port_write(0x3C9, v);
     EXPECT_EQ(gfx_screen->device_palette[0], 0xA07850u);
     EXPECT_EQ(gfx_screen->device_palette[1], 0xFFFFFFu);
+}
+
+// Colours written out from the palette's rules, not read from its table: the red, green, blue
+// form and the ports keep 6 bits and scale them by 255 / 63, truncating; the port index wraps at
+// the palette's end; mode 1's index -3 takes CGA map 2.
+TEST_F(Palette, ComponentsPortsAndMapsGiveTheColoursWrittenOut) {
+    open_mode(13);
+    palette_change(3, 255, 128, 7); // 6-bit 63, 32, 1
+    EXPECT_EQ(gfx_screen->device_palette[3], 0x0481FFu);
+    EXPECT_EQ(driver_colours[3], 0x0481FFu);
+    port_write(0x3C8, 0x1FF); // entry 255
+    for (int32_t v : {1, 31, 62})
+        port_write(0x3C9, v);
+    EXPECT_EQ(gfx_screen->device_palette[255], 0xFA7D04u); // 4, 125, 250
+    EXPECT_EQ(dac_index, 0);
+    for (int32_t v : {63, 0, 0})
+        port_write(0x3C9, v);
+    EXPECT_EQ(gfx_screen->device_palette[0], 0x0000FFu);
+    port_write(0x3C7, 255);
+    for (int32_t v : {1, 31, 62, 63}) // the fourth read is entry 0's red
+        EXPECT_EQ(port_read(0x3C9), v);
+
+    // Four entries of each of the nine blocks of 24 hues.
+    const uint32_t hues[][2] = {
+        {32, 0xFF0000},  {38, 0x7D00FF},  {45, 0x00FFBE},  {51, 0xBEFF00},  {56, 0xFF7D7D},
+        {62, 0xBE7DFF},  {69, 0x7DFFDE},  {75, 0xDEFF7D},  {80, 0xFFB6B6},  {86, 0xDAB6FF},
+        {93, 0xB6FFEA},  {99, 0xEAFFB6},  {104, 0x710000}, {110, 0x380071}, {117, 0x007155},
+        {123, 0x557100}, {128, 0x713838}, {134, 0x553871}, {141, 0x387161}, {147, 0x617138},
+        {152, 0x715050}, {158, 0x615071}, {165, 0x507169}, {171, 0x697150}, {176, 0x400000},
+        {182, 0x200040}, {189, 0x004030}, {195, 0x304000}, {200, 0x402020}, {206, 0x302040},
+        {213, 0x204038}, {219, 0x384020}, {224, 0x402C2C}, {230, 0x342C40}, {237, 0x2C403C},
+        {243, 0x3C402C},
+    };
+    for (const auto& hue : hues)
+        EXPECT_EQ(gfx_screen->device_palette[hue[0]], hue[1]) << hue[0];
+
+    open_mode(1);
+    palette_change(-3);
+    EXPECT_EQ(color_map(4), (std::vector<uint8_t>{0, 3, 5, 7}));
+    EXPECT_EQ(gfx_screen->device_palette[1], 0xAAAA00u); // cyan
+    EXPECT_EQ(gfx_screen->device_palette[3], 0xAAAAAAu); // light grey
+
+    open_mode(7); // 16 entries: the index wraps at 15
+    port_write(0x3C8, 0x1F);
+    EXPECT_EQ(dac_index, 15);
+    for (int32_t v : {63, 63, 63})
+        port_write(0x3C9, v);
+    EXPECT_EQ(dac_index, 0);
 }
 
 TEST_F(Palette, TrueColourScreensChangeAndMarkNothing) {

@@ -22,6 +22,16 @@ class Plotting : public testing::Test {
         os_set_environment("QXGFX", "null");
     }
     void TearDown() override { close_screen(); }
+    // The draw state with a graphics view of w x h pixels from (x, y) set.
+    static draw_state* with_view(int32_t x, int32_t y, int32_t w, int32_t h) {
+        draw_state* s = get_draw_state();
+        s->view_x = x;
+        s->view_y = y;
+        s->view_w = w;
+        s->view_h = h;
+        s->flags |= draw_view_set;
+        return s;
+    }
     static uint32_t pixel32(int32_t x, int32_t y) {
         return reinterpret_cast<const uint32_t*>(
             gfx_screen->visible_buffer)[y * gfx_screen->width + x];
@@ -139,6 +149,13 @@ TEST_F(Plotting, ImagesWithEitherHeaderAreDrawnWithoutMarkingLines) {
     bytes[2] = 2;
     plot_pixel(old.data(), 4, 1, 0xFF00FF00u, coords_point, 0);
     EXPECT_EQ(old[1 + 5 + 4], 0xFF00FF00u);
+    // An image of bytes may start at any address.
+    std::vector<uint32_t> block(9 + 1, 0);
+    uint8_t* odd = reinterpret_cast<uint8_t*>(block.data()) + 1;
+    const uint32_t odd_header[5] = {image_new_header, 1, 4, 1, 4};
+    std::memcpy(odd, odd_header, sizeof odd_header);
+    plot_pixel(odd, 2, 0, 0xFF0000C3u, coords_point, 0);
+    EXPECT_EQ(odd[32 + 2], 0xC3);
     for (int32_t y = 0; y < 64; ++y)
         EXPECT_EQ(gfx_screen->dirty[y], 0) << y;
     // Back on the screen the view is the whole screen again.
@@ -201,12 +218,7 @@ TEST_F(Plotting, ANewScreenReinitialisesTheDrawState) {
 
 TEST_F(Plotting, ResetViewMakesTheWholeScreenTheViewAgain) {
     ASSERT_EQ(screen_res(32, 16, 32, 1, 0, 0), 0);
-    draw_state* s = get_draw_state();
-    s->view_x = 4;
-    s->view_y = 2;
-    s->view_w = 8;
-    s->view_h = 6;
-    s->flags |= draw_view_set;
+    draw_state* s = with_view(4, 2, 8, 6);
     plot_pixel(nullptr, 20, 10, 0xFF00FF00u, coords_point, 0); // outside the changed view
     EXPECT_EQ(pixel32(24, 12), 0xFF000000u);
     EXPECT_EQ(pixel32(20, 10), 0xFF000000u);
@@ -281,6 +293,8 @@ TEST_F(Plotting, AnImpossibleImageOrOneWhoseLineTableCannotGrowIsRefused) {
         {4, 4, 0x80000000u, 16}, // more lines than an int counts
         {4, 0x80000000u, 4, 16}, // wider than an int counts
         {4, 4, 4, 0xFFFFFFF0u},  // a pitch past the address space
+        {2, 3, 2, 7},            // 16-bit pixels on lines an odd number of bytes apart
+        {4, 3, 2, 14},           // 32-bit pixels off their alignment
     };
     for (const auto& h : impossible) {
         header(h[0], h[1], h[2], h[3]);
@@ -307,6 +321,55 @@ TEST_F(Plotting, AnImpossibleImageOrOneWhoseLineTableCannotGrowIsRefused) {
     EXPECT_EQ(tall[8 + 64], 0xFFFFFFFFu);
     plot_pixel(nullptr, 3, 3, 0xFF00FF00u, coords_point, 0);
     EXPECT_EQ(pixel32(3, 3), 0xFF00FF00u);
+}
+
+// An image freed and another allocated at its address (as allocators often do) is known by its
+// header, not by its address: the plots follow the new header, in size and in pixel routines.
+TEST_F(Plotting, AnImageIsPreparedAgainWhenItsHeaderChanges) {
+    ASSERT_EQ(screen_res(64, 64, 8, 1, 0, 0), 0);
+    std::vector<uint32_t> image(8 + 8 * 8, 0); // room for 8 x 8 pixels, first claimed 64 x 64
+    image[0] = image_new_header;
+    image[1] = 4;
+    image[2] = image[3] = 64;
+    image[4] = 256;
+    plot_pixel(image.data(), 1, 0, 0xFF0000FFu, coords_point, 0);
+    EXPECT_EQ(image[8 + 1], 0xFF0000FFu);
+    image[2] = image[3] = 8;
+    image[4] = 32;
+    plot_pixel(image.data(), 30, 0, 0xFF00FF00u, coords_point, 0); // outside 8 x 8
+    plot_pixel(image.data(), 2, 7, 0xFF00FF00u, coords_point, 0);
+    EXPECT_EQ(image[8 + 30], 0u);
+    EXPECT_EQ(image[8 + 7 * 8 + 2], 0xFF00FF00u);
+
+    // An old header after it: the 8-bit screen's one-byte pixels, stored as bytes.
+    std::vector<uint8_t> old(4 + 8, 0);
+    old[0] = 8 << 3; // width 8
+    old[2] = 1;      // height 1
+    plot_pixel(old.data(), 7, 0, 0x2A, coords_point, 0);
+    plot_pixel(old.data(), 6, 0, 0x15, coords_point, 0);
+    EXPECT_EQ(old[4 + 7], 0x2A);
+    EXPECT_EQ(old[4 + 6], 0x15);
+    EXPECT_EQ(old[4 + 5], 0);
+}
+
+// reset_view while an image is the target resets the screen's view, which the next plot on the
+// screen takes up again; the image keeps its own.
+TEST_F(Plotting, ResetViewDuringAnImageTargetResetsTheScreensView) {
+    ASSERT_EQ(screen_res(64, 64, 32, 1, 0, 0), 0);
+    draw_state* s = with_view(4, 2, 8, 6);
+    std::vector<uint32_t> image(8 + 4 * 4, 0);
+    image[0] = image_new_header;
+    image[1] = image[2] = image[3] = 4;
+    image[4] = 16;
+    plot_pixel(image.data(), 1, 1, 0xFFFFFFFFu, coords_point, 0);
+    reset_view();
+    plot_pixel(image.data(), 10, 3, 0xFFFFFFFFu, coords_point, 0); // right of the 4 x 4 image
+    plot_pixel(image.data(), 3, 3, 0xFF00FF00u, coords_point, 0);
+    EXPECT_EQ(image[8 + 4 + 1], 0xFFFFFFFFu);
+    EXPECT_EQ(image[8 + 12 + 3], 0xFF00FF00u);
+    plot_pixel(nullptr, 20, 10, 0xFF0000FFu, coords_point, 0);
+    EXPECT_EQ(pixel32(20, 10), 0xFF0000FFu);
+    EXPECT_FALSE(s->flags & draw_view_set);
 }
 
 // Lines 2^31 bytes and more from the start: on 64-bit builds such an image is drawn into, with

@@ -1,7 +1,10 @@
 #include "gfx/draw_state.h"
 #include "gfx/gfx_context.h"
+#include "gfx/input_state.h"
 #include "gfx/screen.h"
+#include "runtime/console/console.h"
 #include "runtime/console_hooks.h"
+#include "runtime/key_input.h"
 #include "runtime/mutex.h"
 #include "runtime/os/os.h"
 #include "runtime/runtime.h"
@@ -10,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -48,6 +52,8 @@ const display_driver recording[3] = {
     recording_driver("OpenGL", recording_init<2>),
 };
 const display_driver* const recording_list[] = {&recording[0], &recording[1], &recording[2], nullptr};
+
+const console_hooks_table no_hooks{};
 
 class ScreenMode : public testing::Test {
   protected:
@@ -141,7 +147,7 @@ TEST_F(ScreenMode, WithoutANameEveryDriverIsTriedTwiceThenWithFullscreenInverted
     accepting = "none";
     EXPECT_EQ(screen_res(320, 200, 32, 1, 0, 60), 1);
     EXPECT_EQ(gfx_screen, nullptr);
-    EXPECT_EQ(console_hooks.key_read_text, nullptr);
+    EXPECT_EQ(std::memcmp(&console_hooks, &no_hooks, sizeof no_hooks), 0);
     ASSERT_EQ(calls.size(), 12u);
     const char* order[] = {"DirectX", "GDI", "OpenGL"};
     for (int i = 0; i < 12; ++i) {
@@ -207,6 +213,8 @@ void* failing_allocate(size_t count, size_t size) {
 }
 
 TEST_F(ScreenMode, AFailedAllocationReleasesWhatWasBuiltAndReportsError4) {
+    int32_t console_rows = 0;
+    text_screen_size(nullptr, &console_rows);
     ASSERT_EQ(screen_res(64, 32, 32, 2, 0, 0), 0);
     int32_t failures = 0;
     for (int32_t allowed = 0;; ++allowed) {
@@ -220,7 +228,9 @@ TEST_F(ScreenMode, AFailedAllocationReleasesWhatWasBuiltAndReportsError4) {
         EXPECT_EQ(error_number(), 4);
         EXPECT_EQ(gfx_screen, nullptr) << allowed;
         EXPECT_EQ(expand16_table, nullptr);
-        EXPECT_EQ(console_hooks.key_read_text, nullptr);
+        EXPECT_EQ(std::memcmp(&console_hooks, &no_hooks, sizeof no_hooks), 0) << allowed;
+        // The console's whole screen again, not the 64 x 32 screen's four text rows.
+        EXPECT_EQ(view_bottom_row(), console_rows - 1) << allowed;
         ASSERT_LT(allowed, 100);
     }
     EXPECT_GE(failures, 8); // context, page table, two pages, dirty flags, tables, cells
@@ -240,6 +250,126 @@ TEST_F(ScreenMode, AnEventMutexWithoutItsSemaphoreFailsTheModeSetWithError4) {
     EXPECT_EQ(result, 4);
     EXPECT_EQ(gfx_screen, nullptr);
     EXPECT_EQ(console_hooks.key_read_text, nullptr);
+}
+
+// A driver with a mouse: get_mouse reports (7, 8), wheel 9, button 1; set_mouse keeps its place.
+int32_t mouse_x, mouse_y;
+display_driver make_mouse_driver() {
+    display_driver d{};
+    d.name = "Mouse";
+    d.init = [](const char*, int32_t, int32_t, int32_t, int32_t, uint32_t) -> int32_t { return 0; };
+    d.get_mouse = [](int32_t* x, int32_t* y, int32_t* wheel, int32_t* buttons, int32_t* clip) {
+        *x = 7;
+        *y = 8;
+        *wheel = 9;
+        *buttons = 1;
+        *clip = 0;
+        return 0;
+    };
+    d.set_mouse = [](int32_t x, int32_t y, int32_t, int32_t) {
+        mouse_x = x;
+        mouse_y = y;
+    };
+    return d;
+}
+const display_driver mouse_driver = make_mouse_driver();
+const display_driver* const mouse_list[] = {&mouse_driver, nullptr};
+
+void post_keys(std::initializer_list<int32_t> codes) {
+    for (int32_t code : codes)
+        post_key(code);
+}
+
+// Each of the 27 slots is called and shows the effect that only its own operation has: slots
+// of one signature could otherwise change places unnoticed. Closing the screen empties them
+// and gives the console its own text view.
+TEST_F(ScreenMode, EachHookSlotHoldsItsOwnOperation) {
+    int32_t console_rows = 0;
+    text_screen_size(nullptr, &console_rows);
+    os_set_environment("QXGFX", nullptr);
+    driver_list = mouse_list;
+    key_buffer_clear();
+    ASSERT_EQ(screen_mode(13, 0, 2, 0, 0), 0); // 320 x 200 x 8, a 40 x 25 grid, two pages
+    const console_hooks_table& h = console_hooks;
+
+    post_key('a');
+    EXPECT_EQ(text_compare(h.key_read_text(), "a"), 0); // 1
+    post_key('b');
+    EXPECT_EQ(h.input_redirected(), 0); // 25
+    EXPECT_EQ(h.key_hit(), 1);          // 3
+    EXPECT_EQ(h.key_wait(), 'b');       // 2
+    post_key('c');
+    h.sleep(100); // 24: ends at once on the key, taking its hit but not the key
+    EXPECT_EQ(key_hit_flag, 0);
+    EXPECT_EQ(get_key(), 'c');
+
+    EXPECT_EQ(h.locate(5, 10, -1), 0x050A); // 6
+    EXPECT_EQ(h.column(), 10);              // 8
+    EXPECT_EQ(h.row(), 5);                  // 9
+    int32_t a = 0, b = 0;
+    h.position(&a, &b); // 10
+    EXPECT_EQ(a, 10);
+    EXPECT_EQ(b, 5);
+    h.size(&a, &b); // 11
+    EXPECT_EQ(a, 40);
+    EXPECT_EQ(b, 25);
+    EXPECT_EQ(h.color(0x80, 0x20, 0), 15u); // 5: the previous foreground 15 on 0
+    EXPECT_EQ(get_draw_state()->fg_color, 0x80u);
+    h.print("Z", 1, 0); // 12
+    const uint16_t wide[1] = {'Y'};
+    h.print_wide(wide, 1, 0);              // 13
+    EXPECT_EQ(h.read_cell(10, 5, 0), 'Z'); // 23
+    EXPECT_EQ(h.read_cell(11, 5, 0), 'Y');
+    EXPECT_EQ(h.read_cell(10, 5, 1), 0x2080u); // 0x80 on 0x20
+    h.clear(0);                                // 4
+    EXPECT_EQ(h.read_cell(10, 5, 0), ' ');
+    EXPECT_EQ(h.column(), 1);
+    EXPECT_EQ(h.row(), 1);
+
+    char buffer[8];
+    post_keys({'h', 'i', 13});
+    EXPECT_EQ(h.read_string(buffer, 8), buffer); // 14
+    EXPECT_STREQ(buffer, "hi\r");
+    text line{};
+    post_keys({'o', 'k', 13});
+    EXPECT_EQ(h.line_input(nullptr, &line, 0, 0, 0, 0), 0); // 21
+    EXPECT_EQ(text_compare(&line, "ok"), 0);
+    text_free(&line);
+    uint16_t units[3] = {1, 1, 1};
+    post_keys({'w', 13});
+    EXPECT_EQ(h.line_input_wide(nullptr, units, 3, 0, 0, 0), 0); // 22
+    EXPECT_EQ(units[0], 'w');
+    EXPECT_EQ(units[1], 0);
+
+    gfx_screen->key_state[30] = 1;
+    EXPECT_EQ(h.key_down(30), -1); // 15
+    EXPECT_EQ(h.key_down(31), 0);
+    EXPECT_EQ(h.port_read(0x3DA), 8);     // 18
+    EXPECT_EQ(h.port_write(0x3C8, 1), 0); // 19
+    for (int32_t i = 0; i < 3; ++i)
+        h.port_write(0x3C9, 63);
+    EXPECT_EQ(gfx_screen->device_palette[1], 0xFFFFFFu);
+    int32_t x = 0, y = 0, wheel = 0, buttons = 0, clip = 0;
+    EXPECT_EQ(h.get_mouse(&x, &y, &wheel, &buttons, &clip), 0); // 16
+    EXPECT_EQ(x, 7);
+    EXPECT_EQ(wheel, 9);
+    EXPECT_EQ(h.set_mouse(3, 4, 1, 0), 0); // 17
+    EXPECT_EQ(mouse_x, 3);
+    EXPECT_EQ(mouse_y, 4);
+
+    gfx_screen->pages[0][5] = 9;
+    EXPECT_EQ(h.page_copy(0, 1), 0); // 26
+    EXPECT_EQ(gfx_screen->pages[1][5], 9);
+    EXPECT_EQ(h.page_set(1, 0), 0); // 27: returns the previous pages, visible 0 and work 0
+    EXPECT_EQ(get_draw_state()->work_page, 1);
+    EXPECT_EQ(h.width(40, 0), 40 | (25 << 16)); // 7: returns the previous grid
+    h.view_update();                            // 20: does nothing
+
+    ASSERT_NE(text_view(3, 9, 1), 0);
+    close_screen();
+    EXPECT_EQ(std::memcmp(&console_hooks, &no_hooks, sizeof no_hooks), 0);
+    EXPECT_EQ(view_top_row(), 0);
+    EXPECT_EQ(view_bottom_row(), console_rows - 1);
 }
 
 TEST_F(ScreenMode, WindowTitleIsCutTo127Bytes) {

@@ -204,6 +204,24 @@ TEST(TextOutput, FailedWriteDropsTheRestOfItsFlushOnly) {
     EXPECT_TRUE(empty.log.empty());
 }
 
+// No device has cells beyond +/-65536; a region or cursor out there is refused before the
+// column arithmetic could overflow.
+TEST(TextOutput, ARegionOrCursorBeyond65536PrintsNothing) {
+    recording_device far_right;
+    far_right.record.right = INT32_MAX;
+    far_right.at(INT32_MAX - 1, 0);
+    far_right.print("abc");
+    recording_device wide;
+    wide.record.left = INT32_MIN;
+    wide.record.right = INT32_MAX;
+    wide.print("abc");
+    for (recording_device* device : {&far_right, &wide}) {
+        write_wrapped(&device->record, "abc", 3);
+        EXPECT_TRUE(device->log.empty());
+    }
+    EXPECT_EQ(far_right.record.cursor_x, INT32_MAX - 1);
+}
+
 std::string screen_printed;
 
 void screen_print(const char* bytes, int32_t length, int32_t mask) {

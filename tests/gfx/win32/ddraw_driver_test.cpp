@@ -17,6 +17,7 @@
 #include "gfx/win32/ddraw_driver.h"
 #include "runtime/os/os.h"
 #include "runtime/runtime.h"
+#include "tests/gfx/win32/ddraw_seams.h"
 #include "tests/gfx/win32/test_window.h"
 
 namespace {
@@ -30,34 +31,20 @@ bool screenshots_available() {
     return host_tool_available("xwd") && host_tool_available("convert");
 }
 
-// A busy machine may run the window thread's passes far apart: waits poll for what a pass
-// brings, up to a bound far beyond any pass.
-template <typename Ready> bool wait_for(Ready ready) {
-    for (int waited = 0; waited < 5000; waited += 20) {
-        if (ready()) return true;
-        Sleep(20);
-    }
-    return ready();
-}
-
 // The first screenshot in which a client point shows the colour, or the last one taken.
-screenshot shoot_when(int32_t x, int32_t y, uint32_t colour) {
+template <typename Shows> screenshot shoot_until(Shows shows) {
     screenshot shot;
     for (int attempt = 0; attempt < 15; ++attempt) {
         settle(150);
         shot = take_screenshot();
-        if (shot.valid() && client_pixel(shot, x, y) == colour) break;
+        if (shot.valid() && shows(shot)) break;
     }
     EXPECT_TRUE(shot.valid());
     return shot;
 }
 
-// Reads under the screen lock, as the program's thread would.
-template <typename T> T locked(const T& value) {
-    lock();
-    T copy = value;
-    unlock();
-    return copy;
+screenshot shoot_when(int32_t x, int32_t y, uint32_t colour) {
+    return shoot_until([=](const screenshot& shot) { return client_pixel(shot, x, y) == colour; });
 }
 
 void mark_all_dirty() {
@@ -107,17 +94,12 @@ std::vector<std::array<uint32_t, 4>> requested_modes() {
     return rows;
 }
 
-class DdrawScreen : public testing::Test {
-  protected:
-    void TearDown() override {
-        close_test_screen();
-        display_mode_seam = nullptr;
-    }
-};
+class DdrawScreen : public DdrawTest {};
 
 class DdrawPixels : public DdrawScreen {
   protected:
     void SetUp() override {
+        DdrawScreen::SetUp();
         if (!screenshots_available()) GTEST_SKIP() << "xwd or ImageMagick missing";
     }
 };
@@ -244,8 +226,8 @@ TEST_F(DdrawPixels, APassBlitsItsDirtyRowsAloneAndAPaintBlitsTheWholeSurface) {
 
 // Dirties line 150 once, just before the window thread locks the band it measured.
 std::atomic<bool> dirty_line_at_lock;
-HRESULT dirty_line_150(surface_call call, IDirectDrawSurface*) {
-    if (call != surface_call::lock || !dirty_line_at_lock.exchange(false)) return DD_OK;
+HRESULT dirty_line_150(ddraw_call call, void*) {
+    if (call != ddraw_call::lock || !dirty_line_at_lock.exchange(false)) return DD_OK;
     lock();
     fill_line32(150, white);
     unlock();
@@ -258,7 +240,7 @@ TEST_F(DdrawPixels, ALineDirtiedOutsideTheLockedBandWaitsForTheNextPass) {
     shoot_when(319, 199, 0x123456);
     lock();
     dirty_line_at_lock = true;
-    surface_seam = dirty_line_150;
+    ddraw_seam = dirty_line_150;
     fill_line32(10, white);
     unlock();
     screenshot shot = shoot_when(0, 150, white);
@@ -268,9 +250,6 @@ TEST_F(DdrawPixels, ALineDirtiedOutsideTheLockedBandWaitsForTheNextPass) {
     EXPECT_EQ(client_pixel(shot, 0, 149), 0x123456u);
     EXPECT_EQ(client_pixel(shot, 0, 151), 0x123456u);
     EXPECT_EQ(locked(gfx_screen->dirty[150]), 0);
-    lock();
-    surface_seam = nullptr;
-    unlock();
 }
 
 // Mode 13 on an 8-bit display: the lines are copied as indexes and the default palette, then a
@@ -348,7 +327,7 @@ TEST_F(DdrawScreen, FullscreenUsesATallerModeAndShowsTheImageCentred) {
                                      {1280, 768, 32, 0}, {1280, 768, 24, 0}, {1280, 1024, 32, 0}}));
     EXPECT_EQ(ddraw_state.y_offset, 128);
     EXPECT_EQ(ddraw_state.target_surface, ddraw_state.primary_surface);
-    if (!screenshots_available()) return;
+    if (!screenshots_available()) GTEST_SKIP() << "xwd or ImageMagick missing";
     // The display kept its own, larger mode: the image lands 128 rows down on it.
     fill32(0x00204080);
     screenshot shot = shoot_when(0, 128, 0x204080);
@@ -379,53 +358,52 @@ TEST_F(DdrawScreen, FullscreenModeSearchFlagsStandardVgaAndGivesUpPast1024) {
                                                                        {640, 768, 15, 0},
                                                                        {640, 1024, 16, 0},
                                                                        {640, 1024, 15, 0}}));
-    EXPECT_EQ(FindWindowA("qxgfxclass_win32_tests", nullptr), nullptr);
+    expect_nothing_open();
 }
 
+// The desktop's size at 16 bits, a mode that Wine really sets.
 TEST_F(DdrawScreen, RealFullscreenModeShowsTheFramebufferAndRestoresTheDesktop) {
     DEVMODEA desktop{};
     desktop.dmSize = sizeof desktop;
     ASSERT_TRUE(EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &desktop));
+    ASSERT_EQ(desktop.dmBitsPerPel, 32u);
     const int32_t width = static_cast<int32_t>(desktop.dmPelsWidth);
     const int32_t height = static_cast<int32_t>(desktop.dmPelsHeight);
-    ASSERT_EQ(open_test_screen_on(directdraw_driver, width, height, 32, fullscreen), 0);
+    ASSERT_EQ(open_test_screen_on(directdraw_driver, width, height, 16, fullscreen), 0);
     EXPECT_EQ(ddraw_state.y_offset, 0);
+    DEVMODEA during{};
+    during.dmSize = sizeof during;
+    ASSERT_TRUE(EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &during));
+    EXPECT_EQ(during.dmBitsPerPel, 16u);
     if (screenshots_available()) {
-        fill32(0x00336699);
-        screenshot shot = shoot_when(0, 0, 0x336699);
-        EXPECT_EQ(shot.pixel(0, 0), 0x336699u);
-        EXPECT_EQ(shot.pixel(width - 1, height - 1), 0x336699u);
+        lock();
+        auto* pixels = reinterpret_cast<uint16_t*>(gfx_screen->visible_buffer);
+        std::fill(pixels, pixels + width * height, uint16_t{0x001F});
+        mark_all_dirty();
+        unlock();
+        // A 16-bit display widens five bits of blue in its own way.
+        screenshot shot =
+            shoot_until([](const screenshot& s) { return near_colour(s.pixel(0, 0), blue); });
+        EXPECT_TRUE(near_colour(shot.pixel(0, 0), blue)) << std::hex << shot.pixel(0, 0);
+        EXPECT_TRUE(near_colour(shot.pixel(width - 1, height - 1), blue));
     }
     close_test_screen();
     DEVMODEA after{};
     after.dmSize = sizeof after;
     ASSERT_TRUE(EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &after));
     EXPECT_EQ(after.dmPelsWidth, desktop.dmPelsWidth);
-    EXPECT_EQ(after.dmBitsPerPel, desktop.dmBitsPerPel);
+    EXPECT_EQ(after.dmBitsPerPel, 32u);
 }
 
-// Every surface call the window thread makes, as "lost P", "restore T", "lock T", "blt P" (P
-// the primary surface, T the off-screen one), and the answers it is given in place of some.
-std::vector<std::string> surface_calls;
-int32_t losses_to_report;
-int32_t wrong_modes_to_report;
-
-// Called by the window thread, inside window_lock or not.
-HRESULT answer_surface(surface_call call, IDirectDrawSurface* surface) {
-    static const char* const names[] = {"lost", "restore", "lock", "blt"};
-    const bool primary = surface == ddraw_state.primary_surface;
-    HRESULT answer = DD_OK;
-    lock();
-    surface_calls.push_back(std::string(names[static_cast<int>(call)]) + (primary ? " P" : " T"));
-    if (call == surface_call::is_lost && losses_to_report > 0) {
-        --losses_to_report;
-        answer = DDERR_SURFACELOST;
-    } else if (call == surface_call::restore && primary && wrong_modes_to_report > 0) {
-        --wrong_modes_to_report;
-        answer = DDERR_WRONGMODE;
-    }
-    unlock();
-    return answer;
+// Every surface call the window thread has made since the recording began.
+std::vector<std::string> surface_calls() {
+    std::vector<std::string> calls = recorded_calls();
+    calls.erase(std::remove_if(calls.begin(), calls.end(),
+                               [](const std::string& c) {
+                                   return c.size() < 2 || (c.back() != 'P' && c.back() != 'T');
+                               }),
+                calls.end());
+    return calls;
 }
 
 std::vector<FLASHWINFO> flashes;
@@ -436,33 +414,18 @@ BOOL WINAPI record_flash(PFLASHWINFO request) {
 
 class DdrawLostSurfaces : public DdrawScreen {
   protected:
-    void SetUp() override { ASSERT_EQ(open_test_screen_on(directdraw_driver, 320, 200, 32), 0); }
-    void TearDown() override {
-        lock();
-        surface_seam = nullptr;
-        unlock();
-        DdrawScreen::TearDown();
+    void SetUp() override {
+        DdrawScreen::SetUp();
+        ASSERT_EQ(open_test_screen_on(directdraw_driver, 320, 200, 32), 0);
     }
-    // Lets the thread run with the seam in place; returns what it called.
+    // Lets the thread run with the losses answered; returns the surface calls it made.
     std::vector<std::string> run_passes(int32_t losses, int32_t wrong_modes) {
-        lock();
-        surface_calls.clear();
-        losses_to_report = losses;
-        wrong_modes_to_report = wrong_modes;
-        surface_seam = answer_surface;
-        unlock();
+        start_recording(
+            {{"lost P", DDERR_SURFACELOST, losses}, {"restore P", DDERR_WRONGMODE, wrong_modes}});
         // Enough for the loss, the copy and the blit after it.
-        wait_for([] {
-            lock();
-            const size_t count = surface_calls.size();
-            unlock();
-            return count >= 12;
-        });
-        lock();
-        surface_seam = nullptr;
-        std::vector<std::string> calls = surface_calls;
-        unlock();
-        return calls;
+        wait_for([] { return surface_calls().size() >= 12; });
+        stop_recording();
+        return surface_calls();
     }
 };
 
@@ -497,7 +460,7 @@ TEST_F(DdrawLostSurfaces, AChangedDisplayModeRecreatesThePresentationAndStopsThe
     EXPECT_EQ(flashes[0].hwnd, window_state.hwnd);
     EXPECT_EQ(flashes[0].dwFlags, static_cast<DWORD>(FLASHW_STOP));
     // The new presentation shows the framebuffer again.
-    if (!screenshots_available()) return;
+    if (!screenshots_available()) GTEST_SKIP() << "xwd or ImageMagick missing";
     fill32(0x00445566);
     screenshot shot = shoot_when(10, 10, 0x445566);
     EXPECT_EQ(client_pixel(shot, 10, 10), 0x445566u);
@@ -521,41 +484,46 @@ TEST_F(DdrawLostSurfaces, RestoredSurfacesAreRepaintedWholeAndCleanPassesOnlyChe
               (std::vector<std::string>{"lock T", "lost P", "blt P"}));
     EXPECT_EQ(std::count(calls.begin() + 7, calls.end(), "lost P"),
               static_cast<std::ptrdiff_t>(calls.size() - 7));
-    if (!pixels) return;
+    if (!pixels) GTEST_SKIP() << "xwd or ImageMagick missing";
     screenshot shot = shoot_when(319, 199, 0x654321);
     EXPECT_EQ(client_pixel(shot, 0, 0), 0x654321u);
     EXPECT_EQ(client_pixel(shot, 319, 199), 0x654321u);
 }
 
-// Each lock of the target and whether the vertical blank had been signalled by then.
-std::vector<bool> locks_after_blank;
-HRESULT record_lock(surface_call call, IDirectDrawSurface*) {
-    if (call != surface_call::lock) return DD_OK;
+// At each lock of the target: whether a vertical blank was still requested.
+std::vector<int32_t> requests_at_lock;
+HRESULT record_lock(ddraw_call call, void*) {
+    if (call != ddraw_call::lock) return DD_OK;
     lock();
-    locks_after_blank.push_back(WaitForSingleObject(ddraw_state.vsync_event, 0) == WAIT_OBJECT_0);
+    requests_at_lock.push_back(ddraw_state.vsync_requested);
     unlock();
     return DD_OK;
 }
 
-TEST_F(DdrawScreen, WaitVsyncReturnsAndTheNextCopyFollowsTheBlank) {
+TEST_F(DdrawScreen, TheWindowThreadWaitsForTheBlankAndThenCopies) {
     ASSERT_EQ(open_test_screen_on(directdraw_driver, 320, 200, 32), 0);
     directdraw_driver.wait_vsync();
-    // The window thread is kept out while the request is made, so its next pass is the one
-    // that serves it.
+    // Nothing is dirty: only the blank makes a pass copy.
+    ASSERT_TRUE(wait_for([] { return locked(gfx_screen->dirty[0]) == 0; }));
+    // A wait on an auto-reset event takes its signal, so the event shows afterwards whether the
+    // window thread waited for the blank. The thread is kept out while the blank comes.
     lock();
-    locks_after_blank.clear();
-    surface_seam = record_lock;
-    ResetEvent(ddraw_state.vsync_event);
+    const HANDLE own_event = ddraw_state.vsync_event;
+    ddraw_state.vsync_event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    requests_at_lock.clear();
+    ddraw_seam = record_lock;
     directdraw_driver.wait_vsync();
     EXPECT_EQ(ddraw_state.vsync_requested, 1);
-    EXPECT_EQ(WaitForSingleObject(ddraw_state.vsync_event, 0), WAIT_OBJECT_0);
     unlock();
-    EXPECT_TRUE(wait_for([] { return locked(locks_after_blank).size() > 0; }));
+    EXPECT_TRUE(wait_for([] { return locked(requests_at_lock).size() > 0; }));
     lock();
-    surface_seam = nullptr;
+    ddraw_seam = nullptr;
     EXPECT_EQ(ddraw_state.vsync_requested, 0);
-    ASSERT_FALSE(locks_after_blank.empty());
-    EXPECT_TRUE(locks_after_blank[0]);
+    EXPECT_EQ(WaitForSingleObject(ddraw_state.vsync_event, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    ASSERT_FALSE(requests_at_lock.empty());
+    EXPECT_EQ(requests_at_lock[0], 0);
+    CloseHandle(ddraw_state.vsync_event);
+    ddraw_state.vsync_event = own_event;
     unlock();
 }
 
@@ -589,7 +557,7 @@ TEST(DdrawDriver, DisplayFormatsNameTheirConversion) {
     }
 }
 
-TEST(DdrawDriver, OpenglAndShapedScreensAreRefused) {
+TEST_F(DdrawScreen, OpenglAndShapedScreensAreRefused) {
     for (uint32_t flags : {opengl, shaped_window | no_switch | no_frame}) {
         EXPECT_EQ(open_test_screen_on(directdraw_driver, 320, 200, 32, flags), -1);
         EXPECT_EQ(window_state.hwnd, nullptr);
@@ -598,12 +566,20 @@ TEST(DdrawDriver, OpenglAndShapedScreensAreRefused) {
     }
 }
 
-TEST(DdrawDriver, FetchModesWithTheDriverClosedAndOpen) {
+// The DirectDraw object each mode list was read from.
+std::vector<void*> listed_by;
+void record_lister(const std::string& name, void* subject) {
+    if (name == "modes") listed_by.push_back(subject);
+}
+
+TEST_F(DdrawScreen, FetchModesWithTheDriverClosedAndOpen) {
     DEVMODEA desktop{};
     desktop.dmSize = sizeof desktop;
     ASSERT_TRUE(EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &desktop));
     const int32_t desktop_mode =
         static_cast<int32_t>(desktop.dmPelsWidth * 65536 + desktop.dmPelsHeight);
+    listed_by.clear();
+    start_recording({}, record_lister);
     int32_t count = -1;
     int32_t* closed = ddraw_fetch_modes(32, &count);
     ASSERT_GT(count, 0);
@@ -611,13 +587,21 @@ TEST(DdrawDriver, FetchModesWithTheDriverClosedAndOpen) {
     int32_t count7 = -1;
     EXPECT_EQ(ddraw_fetch_modes(7, &count7), nullptr);
     EXPECT_EQ(count7, 0);
+    // Closed, an object of its own, released with its library.
+    ASSERT_EQ(listed_by.size(), 2u);
+    EXPECT_NE(listed_by[0], nullptr);
+    EXPECT_EQ(ddraw_references(), 0);
 
     ASSERT_EQ(open_test_screen_on(directdraw_driver, 320, 200, 32), 0);
+    const int32_t driver_references = ddraw_references();
     int32_t open_count = -1;
     int32_t* open = ddraw_fetch_modes(32, &open_count);
+    // Open, the driver's own.
+    ASSERT_EQ(listed_by.size(), 3u);
+    EXPECT_EQ(listed_by[2], ddraw_state.direct_draw);
+    EXPECT_EQ(ddraw_references(), driver_references);
     ASSERT_EQ(open_count, count);
     EXPECT_EQ(std::memcmp(open, closed, sizeof(int32_t) * static_cast<size_t>(count)), 0);
-    close_test_screen();
     std::free(closed);
     std::free(open);
 }

@@ -1,5 +1,6 @@
 #include "runtime/console/console.h"
 #include "runtime/console/console_key_ring.h"
+#include "runtime/key_input.h"
 
 #include <gtest/gtest.h>
 
@@ -24,6 +25,18 @@ TEST_F(ConsoleKeyRing, CodesComeOutInOrderAndSetTheHitFlag) {
     EXPECT_EQ(console_key_take(), 'a');
     EXPECT_EQ(console_key_take(), 0x3BFF);
     EXPECT_EQ(console_key_take(), -1);
+}
+
+// Without a screen the run-time's wait for a key and key hit take the console's keys.
+TEST_F(ConsoleKeyRing, WaitAndHitWithoutAScreenTakeTheConsolesKeys) {
+    EXPECT_EQ(key_hit(), 0);
+    console_key_store('a');
+    console_key_store(0x3BFF);
+    EXPECT_EQ(key_hit(), 1);
+    EXPECT_EQ(key_hit(), 1) << "the key stays";
+    EXPECT_EQ(key_wait(), 'a');
+    EXPECT_EQ(key_wait(), 0x3BFF);
+    EXPECT_EQ(key_hit(), 0);
 }
 
 TEST_F(ConsoleKeyRing, FullRingOf511DropsTheOldestCode) {

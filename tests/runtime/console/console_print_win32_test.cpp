@@ -63,6 +63,13 @@ class ConsolePrint : public ::testing::Test {
         return std::string(80, static_cast<char>('a' + row % 26));
     }
 
+    // row with its first character replaced (a literal in front of a string makes GCC 12 at
+    // -O3 warn of an overlapping copy that cannot happen).
+    static std::string starting_with(char first, std::string row) {
+        row[0] = first;
+        return row;
+    }
+
     WORD attribute_at(int column, int row) {
         WORD attribute = 0;
         DWORD read = 0;
@@ -94,7 +101,7 @@ TEST_F(ConsolePrint, BottomRowOfATallerBufferMovesTheTextDownAndTheWindowFollows
     cursor_to(0, 24);
     print("A\n");
     EXPECT_EQ(row_text(0), labelled(0)); // nothing scrolled
-    EXPECT_EQ(row_text(24), "A" + labelled(24).substr(1));
+    EXPECT_EQ(row_text(24), starting_with('A', labelled(24)));
     expect_cursor(0, 25);
     EXPECT_EQ(info().srWindow.Top, 1);
     EXPECT_EQ(info().srWindow.Bottom, 25);
@@ -105,7 +112,7 @@ TEST_F(ConsolePrint, BottomRowOfATallerBufferMovesTheTextDownAndTheWindowFollows
     shape(80, 100, SMALL_RECT{0, 74, 79, 98});
     cursor_to(0, 98);
     print("A\n\n\n");
-    EXPECT_EQ(row_text(96), "A" + labelled(98).substr(1));
+    EXPECT_EQ(row_text(96), starting_with('A', labelled(98)));
     EXPECT_EQ(row_text(95), labelled(97));
     EXPECT_EQ(row_text(99), std::string(80, ' '));
     expect_cursor(0, 99);
@@ -145,6 +152,39 @@ TEST_F(ConsolePrint, LastCellParksTheCursorUntilTheNextPrintScrolls) {
     EXPECT_EQ(row_text(2), labelled(2).substr(0, 4) + "Q" + labelled(2).substr(5));
     EXPECT_EQ(row_text(0), labelled(0));
     expect_cursor(5, 2);
+
+    // A placement that names no position moves nothing and keeps the wrap pending, also when
+    // an invalid position is retried as one.
+    std::string full(80, 'D'), next(80, ' ');
+    full[79] = 'E';
+    next[0] = 'N';
+    for (int32_t column : {0, 81}) {
+        label_rows();
+        cursor_to(0, 24);
+        print(full);
+        text_locate(0, column, 0);
+        print("N");
+        EXPECT_EQ(row_text(23), full) << column;
+        EXPECT_EQ(row_text(24), next) << column;
+    }
+    text_locate(0, 0, 1);
+}
+
+// Shrinking the console below the text view keeps the view inside the new size: line feeds
+// go on scrolling, and no write falls outside the buffer.
+TEST_F(ConsolePrint, AConsoleShrunkBelowTheTextViewKeepsTheViewInside) {
+    const COORD largest = GetLargestConsoleWindowSize(console.output);
+    if (largest.Y < 50) GTEST_SKIP() << "display too small for 50 rows";
+    shape(80, 50, SMALL_RECT{0, 0, 79, 49});
+    ASSERT_EQ(text_view(1, 50, 0), 1 | (50 << 16));
+    ASSERT_EQ(text_width(80, 25), 80 | (25 << 16));
+    EXPECT_EQ(view_bottom_row(), 24);
+    label_rows();
+    cursor_to(0, 23);
+    print("one\ntwo\nthree");
+    EXPECT_EQ(row_text(22, 4), "onex");
+    EXPECT_EQ(row_text(23, 4), "twoy");
+    EXPECT_EQ(row_text(24, 6), "three ");
 }
 
 TEST_F(ConsolePrint, ATextViewScrollsOnlyItsRows) {
@@ -195,6 +235,58 @@ TEST_F(ConsolePrint, WrittenAndClearedCellsTakeTheCurrentAttribute) {
     EXPECT_EQ(row_text(1), std::string(80, ' '));
     EXPECT_EQ(attribute_at(40, 2), 0x1E);
     EXPECT_EQ(attribute_at(40, 4), 7);
+}
+
+// With the view the whole region and no room below it, the whole buffer scrolls; when fewer
+// rows stay than go, the rows between them are cleared as well.
+TEST_F(ConsolePrint, AScrollOfMoreThanHalfTheBufferClearsTheRowsBetween) {
+    cursor_to(0, 24);
+    print(std::string(15, '\n'));
+    for (int row = 0; row < 10; ++row)
+        EXPECT_EQ(row_text(row), labelled(row + 15)) << row;
+    for (int row = 10; row < 25; ++row)
+        EXPECT_EQ(row_text(row), std::string(80, ' ')) << row;
+    expect_cursor(0, 24);
+}
+
+BOOL WINAPI unreadable_buffer(HANDLE, CONSOLE_SCREEN_BUFFER_INFO*) {
+    return FALSE;
+}
+
+// A buffer whose information cannot be read prints at the view's top left in attribute 7.
+TEST_F(ConsolePrint, AnUnreadableBufferPrintsAtTheViewsTopLeftInAttribute7) {
+    SetConsoleTextAttribute(console.output, 0x1E);
+    cursor_to(40, 12);
+    console_buffer_info = unreadable_buffer;
+    print("AB");
+    console_buffer_info = GetConsoleScreenBufferInfo;
+    EXPECT_EQ(row_text(0, 3), "ABa");
+    EXPECT_EQ(attribute_at(0, 0), 7);
+    EXPECT_EQ(row_text(12, 42), labelled(12).substr(0, 42));
+    expect_cursor(2, 0);
+}
+
+BOOL WINAPI three_bytes_a_write(HANDLE file, LPCVOID bytes, DWORD count, LPDWORD written,
+                                LPOVERLAPPED overlapped) {
+    return WriteFile(file, bytes, count < 3 ? count : 3, written, overlapped);
+}
+
+// Redirected output goes on after a write that took only part of the bytes.
+TEST_F(ConsolePrint, RedirectedOutputGoesOnAfterAPartialWrite) {
+    HANDLE file = redirect_file("console_print_partial.txt");
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    SetStdHandle(STD_OUTPUT_HANDLE, file);
+    console_state_clear();
+    console_write_file = three_bytes_a_write;
+    print("line\r\n\x07end\t");
+    console_write_file = WriteFile;
+    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+    char back[32];
+    DWORD read = 0;
+    ReadFile(file, back, sizeof back, &read, nullptr);
+    EXPECT_EQ(std::string(back, read), "line\r\n\x07end\t");
+    CloseHandle(file);
+    console_for_test();
 }
 
 TEST_F(ConsolePrint, BeforeTheRegionIsReadPrintingWritesToTheHandle) {

@@ -84,6 +84,37 @@ TEST_F(ConsoleScreen, WidthGrowsAndShrinksBufferAndWindow) {
     EXPECT_EQ(info().dwSize.Y, 30);
 }
 
+// The window can be at most the largest size the display allows: more rows go into the buffer,
+// and the result is the size that was set.
+TEST_F(ConsoleScreen, WidthBeyondTheLargestWindowReportsTheWindowItGot) {
+    const COORD largest = GetLargestConsoleWindowSize(console.output);
+    ASSERT_GT(largest.Y, 25);
+    const int32_t rows = largest.Y + 5;
+    EXPECT_EQ(text_width(80, rows), 80 | (largest.Y << 16)) << largest.X << " x " << largest.Y;
+    EXPECT_EQ(info().dwSize.Y, rows);
+    EXPECT_EQ(info().srWindow.Bottom - info().srWindow.Top + 1, largest.Y);
+    int32_t screen_rows = 0;
+    text_screen_size(nullptr, &screen_rows);
+    EXPECT_EQ(screen_rows, largest.Y);
+    text_width(80, 25);
+}
+
+// Fewer columns and the same rows: the window narrows inside the old buffer before the buffer
+// does, so that it is never wider than its buffer.
+TEST_F(ConsoleScreen, FewerColumnsAloneNarrowTheWindowFirst) {
+    SMALL_RECT small{0, 0, 0, 0};
+    SetConsoleWindowInfo(console.output, TRUE, &small);
+    ASSERT_TRUE(SetConsoleScreenBufferSize(console.output, COORD{100, 25}));
+    SMALL_RECT wide{0, 0, 99, 24};
+    if (!SetConsoleWindowInfo(console.output, TRUE, &wide)) GTEST_SKIP() << "no 100-column window";
+    view_update();
+    EXPECT_EQ(text_width(80, 0), 80 | (25 << 16));
+    EXPECT_EQ(info().dwSize.X, 80);
+    EXPECT_EQ(info().dwSize.Y, 25);
+    EXPECT_EQ(info().srWindow.Right, 79);
+    EXPECT_EQ(info().srWindow.Bottom, 24);
+}
+
 TEST_F(ConsoleScreen, ClearBlanksTheWholeRegionInTheCurrentAttributeAndHomesTheCursor) {
     fill('x');
     SetConsoleCursorPosition(console.output, COORD{40, 12});
