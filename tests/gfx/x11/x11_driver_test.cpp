@@ -85,7 +85,7 @@ void type(const std::string& xdotool_arguments) {
 // machine the window thread may read the events passes later.
 void type_key(const std::string& xdotool_arguments) {
     type(xdotool_arguments);
-    for (int waited = 0; waited < 5000 && !key_hit(); waited += 10)
+    for (int waited = 0; waited < 5000 && !key_hit_graphics(); waited += 10)
         pause_for(10);
     wait_passes(2);
 }
