@@ -18,6 +18,10 @@ extern const display_driver* const default_driver_list[];
 extern const display_driver directdraw_driver;
 extern const display_driver gdi_driver;
 extern const display_driver opengl_driver;
+extern const display_driver x11_driver;
+// Whether the display server that the platform's own drivers need can be reached: always on
+// Windows; on the native build, the X server that DISPLAY names.
+bool display_server_reachable();
 
 int32_t screen_res(int32_t width, int32_t height, int32_t depth, int32_t pages, uint32_t flags,
                    int32_t refresh_rate);
@@ -42,6 +46,9 @@ inline void screen_lock();
 inline void screen_unlock(int32_t first, int32_t last);
 // The marking part of screen_unlock.
 void mark_lines(int32_t first, int32_t last);
+// The first and last dirty lines of the open screen; false when none is (or no screen is open).
+// The drivers present the band between them; under the driver's lock.
+bool dirty_span(int32_t* first, int32_t* last);
 int32_t page_set(int32_t work, int32_t visible);
 int32_t page_copy(int32_t source, int32_t destination);
 uint8_t* screen_ptr();
