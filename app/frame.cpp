@@ -3,6 +3,7 @@
 #include "app/summary.h"
 #include "gfx/internal/draw_state.h"
 #include "runtime/key_input.h"
+#include "runtime/random.h"
 
 namespace {
 
@@ -96,6 +97,17 @@ void plot_source_marker(const model_state* m) {
                coords_point, 0);
     plot_pixel(nullptr, static_cast<float>(x + 1), static_cast<float>(bottom), colour_white,
                coords_point, 0);
+}
+
+void start_frames(frame_loop* loop, model_state* model, double seed) {
+    model_derive(model, model_parameters{});
+    random_seed(seed, 0);
+    plot_source_marker(model);
+    model_clear(model);
+    model_place_clouds(model);
+    *loop = frame_loop{};
+    loop->model = model;
+    loop->frame = 1;
 }
 
 frame_end run_frames(frame_loop* loop, int32_t frames) {

@@ -20,7 +20,7 @@ enum class frame_end { last_frame, escape, close_key };
 // The scalars of the frame loop.
 struct frame_loop {
     model_state* model;
-    int32_t frame;        // the frame being run, from 1
+    int32_t frame; // the frame being run, from 1
     float profilePeak;
     float delayPeak;
     float histogramPeak;
@@ -29,6 +29,11 @@ struct frame_loop {
 
 // Plots the four white dots of the light source's marker at the screen centre.
 void plot_source_marker(const model_state* model);
+
+// Readies the model and the loop for frame 1 as the program does once its screen is open: the
+// default parameters' derived values, the random numbers seeded with seed, the source's marker,
+// cleared accumulators and the clouds in place.
+void start_frames(frame_loop* loop, model_state* model, double seed);
 
 // Runs frames loop->frame .. frames (inclusive). Returns when the last one is done or a poll
 // reads Escape or the window's close key; either poll acts on either key.

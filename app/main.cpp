@@ -22,14 +22,7 @@ int main(int argument_count, char** arguments) {
         std::fputs("clouddisk: not enough memory for the state of the clouds\n", stderr);
         program_end(1);
     }
-    model_derive(&model, model_parameters{});
-    random_seed(timer_seconds(), 0);
-    plot_source_marker(&model);
-    model_clear(&model);
-    model_place_clouds(&model);
-
-    loop.model = &model;
-    loop.frame = 1;
+    start_frames(&loop, &model, timer_seconds());
     run_frames(&loop, program_frames);
     program_end(0);
 }

@@ -6,7 +6,6 @@
 #include "app/model.h"
 #include "gfx/screen.h"
 #include "runtime/os/os.h"
-#include "runtime/random.h"
 #include "runtime/runtime.h"
 
 #include <algorithm>
@@ -33,14 +32,8 @@ int main(int argc, char** argv) {
     screen_res(1280, 768, 24, 1, 0, 0);
     static model_state model;
     if (model_allocate(&model) != 0) return 1;
-    model_derive(&model, model_parameters{});
-    random_seed(812.7, 0);
-    plot_source_marker(&model);
-    model_clear(&model);
-    model_place_clouds(&model);
     frame_loop loop{};
-    loop.model = &model;
-    loop.frame = 1;
+    start_frames(&loop, &model, 812.7);
 
     using clock = std::chrono::steady_clock;
     std::vector<double> whole, step;

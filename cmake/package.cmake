@@ -43,6 +43,11 @@ foreach(header gfx/gfx.h ${clouddisk_public_headers} gfx/internal/draw_state.h g
   install(FILES ${CMAKE_SOURCE_DIR}/${header} DESTINATION ${clouddisk_include_dir}/${folder})
 endforeach()
 
+if(CLOUDDISK_X11)
+  set(clouddisk_with_x11 TRUE)
+else()
+  set(clouddisk_with_x11 FALSE)
+endif()
 install(TARGETS runtime gfx EXPORT clouddisk-targets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(EXPORT clouddisk-targets NAMESPACE clouddisk:: DESTINATION ${clouddisk_package_dir})
 configure_package_config_file(${CMAKE_SOURCE_DIR}/cmake/clouddisk-config.cmake.in

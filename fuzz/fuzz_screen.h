@@ -9,6 +9,7 @@
 #include "runtime/console/console.h"
 #include "runtime/internal/console_hooks.h"
 #include "runtime/internal/context.h"
+#include "runtime/os/os.h"
 #include "runtime/print.h"
 #include "runtime/runtime.h"
 
@@ -17,6 +18,9 @@
 struct screen_session {
     screen_session() {
         if (runtime_start_count() == 0) runtime_start();
+        // The null driver's screens: where DISPLAY names an X server, the native build would
+        // open a window for every input.
+        os_set_environment("QXGFX", "null");
         close_screen();
         set_view_rows(-1, -1);
         key_buffer_clear();

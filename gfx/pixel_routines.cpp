@@ -82,7 +82,10 @@ void select_pixel_routines(int32_t bpp) {
         alpha = (gfx_screen->flags & context_alpha) != 0;
     }
     fill_bytes = mmx ? mmx_fill8 : plain_fill_bytes;
-    copy_bytes = mmx ? mmx_copy : plain_copy_bytes;
+    // A driver's window thread copies lines with copy_bytes while the mode set that started it
+    // selects the routines again: only a change is written, and none comes after the first.
+    const copy_bytes_routine copy = mmx ? mmx_copy : plain_copy_bytes;
+    if (copy_bytes != copy) copy_bytes = copy;
     switch (bpp) {
     case 1:
         put_plain = put_blend = put8;

@@ -13,6 +13,21 @@ void mark_lines(int32_t first, int32_t last) {
     if (s && s->work_page == c->visible_page) fill_bytes(c->dirty + first, 1, last - first + 1);
 }
 
+bool dirty_span(int32_t* first, int32_t* last) {
+    const gfx_context* c = gfx_screen;
+    if (!c || !c->dirty) return false;
+    int32_t f = 0;
+    while (f < c->height && !c->dirty[f])
+        ++f;
+    if (f == c->height) return false;
+    int32_t l = c->height - 1;
+    while (!c->dirty[l])
+        --l;
+    *first = f;
+    *last = l;
+    return true;
+}
+
 namespace {
 
 draw_state* screen_target() {

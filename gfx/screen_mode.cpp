@@ -118,6 +118,9 @@ const display_driver* choose_driver(gfx_context* c, int32_t refresh_rate, uint32
     const char* name = os_environment("QXGFX");
     if (flags == null_driver_request || (name && same_name(name, "null")) || !driver_list[0])
         return &null_driver;
+    // Without its display server the platform's own list has nothing to show on; a list that a
+    // caller put in place is taken as it is.
+    if (driver_list == default_driver_list && !display_server_reachable()) return &null_driver;
     const int32_t height = c->height * c->scanline_size;
     for (int32_t pass = name ? 4 : 2; pass >= 1; --pass) {
         for (const display_driver* const* d = driver_list; *d; ++d) {
@@ -247,9 +250,13 @@ int32_t set_screen_mode(const mode_info* info, int32_t mode, int32_t depth, int3
     c->text_rows = info->text_rows;
     draw_state* s = get_draw_state();
     if (!s || !s->lines || !allocate_cells(c, s)) return fail_for_memory();
+    // Under the lock: the driver's window thread runs already, converting the lines that the
+    // palette reset marked.
+    screen_lock();
     for (int32_t page = 0; page < c->num_pages; ++page)
         for (int32_t line = 0; line < c->height; ++line)
             fill_depth(c->pages[page] + static_cast<size_t>(line) * c->pitch, s->bg_color, c->width);
+    screen_unlock(1, 0);
     if (!close_registered) {
         close_registered = true;
         exit_handler_add(close_screen);

@@ -123,14 +123,16 @@ inline bool straight_point(const draw_state* s, float x, float y, int32_t* px, i
 void plot_pixel_any(void* target, float x, float y, uint32_t colour, int32_t type, int32_t preset);
 
 // Plots a point. The program's own case, an absolute point in a given colour on the prepared
-// 32-bit screen of a driver that needs no lock (straight_id, straight_locks), is done in place
-// in the caller: the point is rounded half away from zero, clipped to the view, its line marked
-// dirty and the pixel set, as the general case would. Every other case goes to plot_pixel_any.
+// 32-bit screen (straight_id), is done in place in the caller: the point is rounded half away
+// from zero, clipped to the view, and under the screen lock its line marked dirty and the pixel
+// set, as the general case would. A driver without lock and unlock (straight_locks clear) makes
+// that lock a pair of counter moves that cancel, so it is left out. Every other case goes to
+// plot_pixel_any.
 inline void plot_pixel(void* target, float x, float y, uint32_t colour, int32_t type,
                        int32_t preset) {
     gfx_context* c = gfx_screen;
     draw_state* s = plot_state;
-    if (!c || s->straight_id != c->id || s->straight_locks || target || type != coords_point) {
+    if (!c || s->straight_id != c->id || target || type != coords_point) {
         plot_pixel_any(target, x, y, colour, type, preset);
         return;
     }
@@ -138,9 +140,12 @@ inline void plot_pixel(void* target, float x, float y, uint32_t colour, int32_t 
     s->last_y = y;
     int32_t px, py;
     if (!straight_point(s, x, y, &px, &py)) return;
+    const bool locks = s->straight_locks;
+    if (locks) screen_lock_context(c);
     if (s->lines[0] == c->visible_buffer) [[likely]]
         c->dirty[py] = 1;
     reinterpret_cast<uint32_t*>(s->lines[py])[px] = colour; // the plain 32-bit put
+    if (locks) screen_unlock_context(c);
 }
 
 // Starts loading into the cache the pixel that plot_pixel(nullptr, x, y, colour, coords_point,

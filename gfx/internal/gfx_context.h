@@ -127,6 +127,10 @@ extern const display_driver* const default_driver_list[];
 extern const display_driver directdraw_driver;
 extern const display_driver gdi_driver;
 extern const display_driver opengl_driver;
+extern const display_driver x11_driver;
+// Whether the display server that the platform's own drivers need can be reached: always on
+// Windows; on the native build, the X server that DISPLAY names.
+bool display_server_reachable();
 
 // The core of screen_res, screen_mode and close_screen: releases the open screen, then with a
 // mode_info and a nonzero mode builds the new one.
@@ -138,6 +142,9 @@ extern void* (*screen_allocate)(size_t count, size_t size);
 
 // The marking part of screen_unlock.
 void mark_lines(int32_t first, int32_t last);
+// The first and last dirty lines of the open screen; false when none is (or no screen is open).
+// The drivers present the band between them; under the driver's lock.
+bool dirty_span(int32_t* first, int32_t* last);
 
 // Every pixel takes the lock, so both halves are inline; the _context forms work on a context
 // the caller already holds.

@@ -156,16 +156,9 @@ int32_t scanline_size() {
 
 // The display rows from the first dirty framebuffer line to the last; under window_lock.
 row_span dirty_rows() {
-    if (!gfx_screen || !gfx_screen->dirty) return {0, -1};
-    const uint8_t* dirty = gfx_screen->dirty;
-    const int32_t lines = gfx_screen->height;
     int32_t first = 0;
-    while (first < lines && !dirty[first])
-        ++first;
-    if (first == lines) return {0, -1};
-    int32_t last = lines - 1;
-    while (!dirty[last])
-        --last;
+    int32_t last = 0;
+    if (!dirty_span(&first, &last)) return {0, -1};
     const int32_t scale = scanline_size();
     return {first * scale, (last + 1) * scale - 1};
 }

@@ -103,22 +103,6 @@ void apply_palette(HDC dc) {
     }
 }
 
-// First and last dirty framebuffer lines; false when none is dirty.
-bool dirty_span(int32_t* first, int32_t* last) {
-    if (!gfx_screen || !gfx_screen->dirty) return false;
-    const int32_t lines = window_state.height / scanline_size();
-    int32_t f = 0;
-    while (f < lines && !gfx_screen->dirty[f])
-        ++f;
-    if (f == lines) return false;
-    int32_t l = lines - 1;
-    while (!gfx_screen->dirty[l])
-        --l;
-    *first = f;
-    *last = l;
-    return true;
-}
-
 void draw_dirty_rows(HDC dc) {
     int32_t first = 0;
     int32_t last = 0;

@@ -357,3 +357,8 @@ void clip_cursor_to_client() {
     RECT clip{corners[0].x, corners[0].y, corners[1].x, corners[1].y};
     ClipCursor(&clip);
 }
+
+void refresh_key_state() {
+    BYTE keys[256] = {};
+    if (GetKeyboardState(keys)) key_state_from_keyboard(keys);
+}

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "gfx/blit/blit.h"
+#include "gfx/window_keys.h"
 
 using set_layered_window_attributes_entry = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
 using monitor_from_window_entry = HMONITOR(WINAPI*)(HWND, DWORD);
@@ -137,16 +138,6 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
 BOOL WINAPI track_mouse_event_emulation(LPTRACKMOUSEEVENT request);
 void CALLBACK leave_check_timer(HWND window, UINT message, UINT_PTR timer_id, DWORD time);
 
-// Virtual key to scan code: 86 keys, then a row whose scancode is 0.
-struct scancode_row {
-    uint8_t scancode;
-    uint8_t first_virtual_key;
-    uint8_t second_virtual_key; // 0 when none
-};
-constexpr int32_t scancode_table_size = 87;
-extern const scancode_row scancode_table[scancode_table_size];
-// Scan code of the first row naming vk, or 0.
-int32_t scancode_of_virtual_key(int32_t vk);
 // key_state from the keyboard state of the calling thread, one entry per row of the table: the
 // window thread's pass (GDI) and the OpenGL driver's poll_events.
 void refresh_key_state();

@@ -117,21 +117,10 @@ LRESULT translate_key(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     const int32_t code =
         key_code_of(static_cast<int8_t>(character), scancode, vk, control_state, 0);
 
-    event_record event{};
-    if (message == WM_KEYUP) {
-        event.type = event_key_released;
-    } else {
-        event.type = was_down ? event_key_repeated : event_key_pressed;
-        if (code > 255)
-            for (int32_t i = 0; i < repeat; ++i)
-                post_key(code);
-    }
-    event.field[0] = scancode_of_virtual_key(vk);
-    event.field[1] = (code >= 0 && code <= 255) ? code : 0;
-
-    // F10 and Alt would open the system menu; the close key is already in the buffer.
-    if (vk == VK_F10 || vk == VK_MENU || code == close_key) return 0;
-    post_prepared(event);
+    const int32_t type = message == WM_KEYUP ? event_key_released
+                         : was_down          ? event_key_repeated
+                                             : event_key_pressed;
+    if (!key_message(type, vk, code, repeat)) return 0;
     return DefWindowProcA(window, message, wparam, lparam);
 }
 

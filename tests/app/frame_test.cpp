@@ -24,14 +24,7 @@ class FrameLoop : public testing::Test {
         ASSERT_EQ(screen_res(1280, 768, 24, 1, 0, 0), 0);
         key_buffer_clear();
         ASSERT_EQ(model_allocate(&model), 0);
-        model_derive(&model, model_parameters{});
-        random_seed(812.7, 0);
-        plot_source_marker(&model);
-        model_clear(&model);
-        model_place_clouds(&model);
-        loop = frame_loop{};
-        loop.model = &model;
-        loop.frame = 1;
+        start_frames(&loop, &model, 812.7);
     }
     void TearDown() override {
         text_free(&loop.keyText);

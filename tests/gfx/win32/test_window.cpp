@@ -194,12 +194,6 @@ bool host_tool_available(const char* name) {
     return run_host_command(std::string("command -v ") + name + " >/dev/null 2>&1") == 0;
 }
 
-uint32_t screenshot::pixel(int32_t x, int32_t y) const {
-    if (x < 0 || y < 0 || x >= width || y >= height) return 0xFF000000;
-    const uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
-    return (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
-}
-
 screenshot take_screenshot() {
     screenshot shot;
     char name[64];

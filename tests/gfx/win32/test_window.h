@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "gfx/internal/gfx_context.h"
+#include "tests/gfx/screenshot.h"
 
 // Builds a context of width x height pixels at the given depth (1 to 32; stored as the mode set
 // stores it), makes it the open screen and starts the GDI driver on it. Returns the driver's
@@ -40,15 +41,7 @@ bool host_tool_available(const char* name);
 // A host path as Wine shows it: drive Z: is the host's root.
 std::string windows_path(const char* host_path);
 
-// The X display as 8-bit RGB pixels.
-struct screenshot {
-    int32_t width = 0;
-    int32_t height = 0;
-    std::vector<uint8_t> rgb;
-    bool valid() const { return width > 0 && height > 0; }
-    // 0x00RRGGBB at a screen position; 0xFF000000 outside the picture.
-    uint32_t pixel(int32_t x, int32_t y) const;
-};
+// The X display, read back with xwd.
 screenshot take_screenshot();
 
 // Screen position of a client point of the graphics window.

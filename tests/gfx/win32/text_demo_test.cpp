@@ -55,18 +55,7 @@ class TextDemo : public ProgramTest {
         if (!shot.valid()) return -1;
         POINT origin{0, 0};
         ClientToScreen(window, &origin);
-        const uint8_t* glyphs = font8x8()->glyphs;
-        int32_t wrong = 0;
-        for (size_t i = 0; i < text.size(); ++i) {
-            const uint8_t* glyph = glyphs + static_cast<uint8_t>(text[i]) * 8;
-            for (int32_t r = 0; r < 8; ++r)
-                for (int32_t bit = 0; bit < 8; ++bit) {
-                    const uint32_t expected = (glyph[r] >> bit) & 1 ? fg : bg;
-                    const int32_t x = (column + static_cast<int32_t>(i)) * 8 + bit, y = row * 8 + r;
-                    if (shot.pixel(origin.x + x, origin.y + y) != expected) ++wrong;
-                }
-        }
-        return wrong;
+        return glyph_mismatches(window_shot{shot, origin.x, origin.y}, column, row, text, fg, bg);
     }
 };
 

@@ -1,8 +1,9 @@
-// Virtual keys to the PC keyboard's set-1 scan codes, which index key_state, and the key_state
-// refresh that reads the keyboard through them.
-#include "gfx/win32/window_layer.h"
+// Virtual keys to the PC keyboard's set-1 scan codes, which index key_state; key_state from the
+// keyboard state; and the key buffer and event of a key message.
+#include "gfx/window_keys.h"
 
 #include "gfx/internal/gfx_context.h"
+#include "gfx/internal/input_state.h"
 
 // {scancode, first virtual key, second virtual key or 0}
 constexpr scancode_row scancode_table[scancode_table_size] = {
@@ -103,13 +104,26 @@ int32_t scancode_of_virtual_key(int32_t vk) {
     return 0;
 }
 
-void refresh_key_state() {
+void key_state_from_keyboard(const uint8_t* keys) {
     if (!gfx_screen) return;
-    BYTE keys[256] = {};
-    if (!GetKeyboardState(keys)) return;
     for (const scancode_row* row = scancode_table; row->scancode != 0; ++row) {
         bool down = (keys[row->first_virtual_key] & 0x80) != 0;
         if (row->second_virtual_key) down = down || (keys[row->second_virtual_key] & 0x80) != 0;
         gfx_screen->key_state[row->scancode] = down ? 1 : 0;
     }
+}
+
+bool key_message(int32_t type, int32_t virtual_key, int32_t code, int32_t repeat) {
+    if (type != event_key_released && code > 255)
+        for (int32_t i = 0; i < repeat; ++i)
+            post_key(code);
+    if (virtual_key == virtual_key_f10 || virtual_key == virtual_key_menu || code == close_key)
+        return false;
+    if (gfx_screen) {
+        const event_record event{
+            type,
+            {scancode_of_virtual_key(virtual_key), (code >= 0 && code <= 255) ? code : 0, 0, 0}};
+        post_event(&event);
+    }
+    return true;
 }
