@@ -1,6 +1,6 @@
 // Virtual keys to the PC keyboard's set-1 scan codes, which index key_state; key_state from the
 // keyboard state; and the key buffer and event of a key message.
-#include "gfx/window_keys.h"
+#include "gfx/internal/window_keys.h"
 
 #include "gfx/internal/gfx_context.h"
 #include "gfx/internal/input_state.h"

@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "gfx/blit/blit.h"
-#include "gfx/window_keys.h"
+#include "gfx/internal/window_keys.h"
 
 using set_layered_window_attributes_entry = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
 using monitor_from_window_entry = HMONITOR(WINAPI*)(HWND, DWORD);

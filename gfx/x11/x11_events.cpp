@@ -5,7 +5,7 @@
 
 #include "gfx/internal/gfx_context.h"
 #include "gfx/internal/input_state.h"
-#include "gfx/window_keys.h"
+#include "gfx/internal/window_keys.h"
 #include "gfx/x11/x11_driver.h"
 #include "runtime/console/console.h"
 #include "runtime/console/key_translation.h"

@@ -3,7 +3,7 @@
 // 437 for the key buffer.
 #include <X11/keysym.h>
 
-#include "gfx/window_keys.h"
+#include "gfx/internal/window_keys.h"
 #include "gfx/x11/x11_driver.h"
 
 namespace {

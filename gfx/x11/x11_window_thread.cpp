@@ -14,8 +14,8 @@
 #include <cstring>
 
 #include "gfx/internal/gfx_context.h"
+#include "gfx/internal/window_keys.h"
 #include "gfx/screen.h"
-#include "gfx/window_keys.h"
 #include "gfx/x11/x11_driver.h"
 #include "runtime/os/os.h"
 
